@@ -1,0 +1,129 @@
+#include "platform/text_codec.h"
+
+#include <random>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using platform::legacyFromUtf8;
+using platform::utf8FromLegacy;
+
+struct CodecCase {
+    const char* name;
+    std::string utf8;
+    std::string legacy;
+};
+
+// GBK bytes written out by hand, so a wrong code page cannot agree with itself.
+const CodecCase kValidText[] = {
+    {"empty", "", ""},
+    {"ascii", "http://host/a b?c=1", "http://host/a b?c=1"},
+    {"chinese", "执行命令:", "\xD6\xB4\xD0\xD0\xC3\xFC\xC1\xEE:"},
+    {"error caption", "错误", "\xB4\xED\xCE\xF3"},
+    {"mixed", "a提示b",
+     "a\xCC\xE1\xCA\xBE"
+     "b"},
+    {"euro of code page 936", "\xE2\x82\xAC", "\x80"},
+    {"embedded nul", std::string("a\0b", 3), std::string("a\0b", 3)},
+};
+
+TEST(TextCodec, ValidTextConvertsBothWaysExactly) {
+    for (const auto& c : kValidText) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(legacyFromUtf8(c.utf8), c.legacy);
+        EXPECT_EQ(utf8FromLegacy(c.legacy), c.utf8);
+    }
+}
+
+TEST(TextCodec, EveryDoubleByteCharacterRoundTrips) {
+    // Walk the whole GBK double-byte grid: whatever decodes to a real character
+    // must encode back to the very same two bytes.
+    int checked = 0;
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+        for (int trail = 0x40; trail <= 0xFE; ++trail) {
+            if (trail == 0x7F) {
+                continue;
+            }
+            const std::string legacy{static_cast<char>(lead), static_cast<char>(trail)};
+            const std::string utf8 = utf8FromLegacy(legacy);
+            if (utf8.find("\xEF\xBF\xBD") != std::string::npos) {
+                continue; // unassigned code point
+            }
+            ASSERT_EQ(legacyFromUtf8(utf8), legacy) << std::hex << lead << ' ' << trail;
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 20000); // GBK assigns about 21,900 double-byte characters
+}
+
+struct InvalidCase {
+    const char* name;
+    std::string input;
+    std::string expected;
+};
+
+TEST(TextCodec, InvalidLegacyBytesBecomeReplacementCharacters) {
+    const InvalidCase cases[] = {
+        {"lead byte at end", "ab\xB4", "ab\xEF\xBF\xBD"},
+        {"lone 0xFF",
+         "\xFF"
+         "x",
+         "\xEF\xBF\xBDx"},
+        {"bad trail then ascii", "\xB4\x20z", "\xEF\xBF\xBD z"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(utf8FromLegacy(c.input), c.expected);
+    }
+}
+
+TEST(TextCodec, InvalidOrUnmappableUtf8BecomesQuestionMarks) {
+    const InvalidCase cases[] = {
+        {"stray continuation byte",
+         "a\x80"
+         "b",
+         "a?b"},
+        {"truncated sequence at end", "a\xE9\x94", "a?"},
+        {"truncated sequence before ascii", "\xE9\x94x", "?x"},
+        {"overlong encoding", "\xC0\xAF", "??"},
+        {"emoji has no GBK form", "x\xF0\x9F\x98\x80y", "x?y"},
+        {"surrogate half", "\xED\xA0\x80", "?"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(legacyFromUtf8(c.input), c.expected);
+    }
+}
+
+TEST(TextCodec, RandomBytesNeverHangOrOverrun) {
+    std::mt19937 random(12345);
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::uniform_int_distribution<int> length(0, 64);
+    for (int round = 0; round < 5000; ++round) {
+        std::string input(static_cast<size_t>(length(random)), '\0');
+        for (char& c : input) {
+            c = static_cast<char>(byte(random));
+        }
+        const std::string utf8 = utf8FromLegacy(input);
+        // Every input byte yields at most one character of output.
+        EXPECT_LE(utf8.size(), input.size() * 3);
+        const std::string legacy = legacyFromUtf8(input);
+        EXPECT_LE(legacy.size(), input.size() * 2);
+        // Decoded text is always valid UTF-8, so it converts back without '?' growth.
+        EXPECT_LE(legacyFromUtf8(utf8).size(), utf8.size());
+    }
+}
+
+TEST(TextCodec, LongTextGrowsTheOutputBuffer) {
+    std::string utf8;
+    for (int i = 0; i < 10000; ++i) {
+        utf8 += "删除完毕";
+    }
+    const std::string legacy = legacyFromUtf8(utf8);
+    EXPECT_EQ(legacy.size(), 10000u * 8);
+    EXPECT_EQ(utf8FromLegacy(legacy), utf8);
+}
+
+} // namespace

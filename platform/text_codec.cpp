@@ -1,0 +1,99 @@
+#include "text_codec.h"
+
+#include <cerrno>
+#include <stdexcept>
+
+#include <iconv.h>
+
+namespace platform {
+namespace {
+
+// glibc's "CP936" is Windows' variant of GBK (it maps 0x80 to the euro sign).
+constexpr const char* kLegacyCodePage = "CP936";
+constexpr std::string_view kUtf8Replacement = "\xEF\xBF\xBD";
+
+// One conversion descriptor per thread and direction: iconv_open costs far more
+// than converting a short record, and a descriptor must not be shared by threads.
+class Converter {
+public:
+    Converter(const char* to, const char* from)
+        : m_cd(iconv_open(to, from)) {
+        if (m_cd == reinterpret_cast<iconv_t>(-1)) {
+            throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
+        }
+    }
+    ~Converter() { iconv_close(m_cd); }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    // Converts all of `in`; on every invalid or unconvertible sequence appends
+    // `replacement` and skips `skipLength(remaining input)` bytes (at least one).
+    template <typename SkipLength>
+    std::string convert(std::string_view in, std::string_view replacement, SkipLength skipLength) {
+        iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
+        std::string out;
+        out.resize(in.size() * 2 + 16);
+        char* inPtr = const_cast<char*>(in.data());
+        size_t inLeft = in.size();
+        size_t used = 0;
+        while (inLeft > 0) {
+            char* outPtr = out.data() + used;
+            size_t outLeft = out.size() - used;
+            const size_t rc = iconv(m_cd, &inPtr, &inLeft, &outPtr, &outLeft);
+            used = out.size() - outLeft;
+            if (rc != static_cast<size_t>(-1)) {
+                break;
+            }
+            if (errno == E2BIG) {
+                out.resize(out.size() * 2);
+                continue;
+            }
+            // EILSEQ or EINVAL (a sequence cut off by the end of the input).
+            const size_t skip = std::min(inLeft, std::max<size_t>(1, skipLength(inPtr, inLeft)));
+            inPtr += skip;
+            inLeft -= skip;
+            out.resize(std::max(out.size(), used + replacement.size() + 16));
+            out.replace(used, replacement.size(), replacement);
+            used += replacement.size();
+        }
+        out.resize(used);
+        return out;
+    }
+
+private:
+    iconv_t m_cd;
+};
+
+// Length of the UTF-8 sequence a lead byte announces; a stray byte counts as one.
+size_t utf8SequenceLength(const char* p, size_t left) {
+    const auto lead = static_cast<unsigned char>(*p);
+    size_t length = 1;
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+    } else if (lead >= 0xE0) {
+        length = lead <= 0xEF ? 3 : 1;
+    } else if (lead >= 0xC2) {
+        length = 2;
+    }
+    // Skip only the continuation bytes that are really there, so a broken sequence
+    // does not swallow the next valid character.
+    size_t n = 1;
+    while (n < length && n < left && (static_cast<unsigned char>(p[n]) & 0xC0) == 0x80) {
+        ++n;
+    }
+    return n;
+}
+
+} // namespace
+
+std::string utf8FromLegacy(std::string_view legacy) {
+    thread_local Converter converter("UTF-8", kLegacyCodePage);
+    return converter.convert(legacy, kUtf8Replacement, [](const char*, size_t) { return 1; });
+}
+
+std::string legacyFromUtf8(std::string_view utf8) {
+    thread_local Converter converter(kLegacyCodePage, "UTF-8");
+    return converter.convert(utf8, "?", utf8SequenceLength);
+}
+
+} // namespace platform

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// Conversions between UTF-8, used everywhere inside the programs, and the legacy
+// code page (GBK, Windows code page 936) that peers built for the original platform
+// speak: the lobby client's task records, downloaded index and list files and the
+// trace log. Nothing else in the code base calls iconv.
+//
+// Both directions accept any byte sequence: they never fail, never loop and never
+// read past the input. Valid text round-trips exactly.
+
+// Bytes in the legacy code page to UTF-8. A byte sequence that is not valid GBK
+// becomes U+FFFD, one per offending byte.
+std::string utf8FromLegacy(std::string_view legacy);
+
+// UTF-8 to the legacy code page. Characters GBK cannot represent and bytes that are
+// not valid UTF-8 each become '?'.
+std::string legacyFromUtf8(std::string_view utf8);
+
+} // namespace platform
