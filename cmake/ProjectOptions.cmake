@@ -9,6 +9,9 @@ if(LOBBY_SANITIZE_ADDRESS AND LOBBY_SANITIZE_THREAD)
     message(FATAL_ERROR "AddressSanitizer and ThreadSanitizer cannot be combined")
 endif()
 
+# Static libraries of ours also go into the shared unpacking library.
+set(CMAKE_POSITION_INDEPENDENT_CODE ON)
+
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 set(CMAKE_ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
