@@ -1,0 +1,163 @@
+#include "profile_file.h"
+
+#include <algorithm>
+#include <climits>
+#include <fstream>
+#include <system_error>
+
+#include "platform/text_codec.h"
+
+namespace update {
+namespace {
+
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
+// The profile functions' blanks: ASCII white space and the DOS end-of-file mark.
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f' || c == '\x1A';
+}
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && isBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && isBlank(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// Names are compared without regard to ASCII case only: bytes of multi-byte
+// characters are left alone.
+std::string foldedName(std::string_view name) {
+    std::string folded(trimmed(name));
+    for (char& c : folded) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return folded;
+}
+
+std::string_view withoutEnclosingQuotes(std::string_view value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front()) {
+        return value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
+int parseInteger(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && isBlank(text[i])) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    // Accumulated as a negative number, whose range is the larger one.
+    long long value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = std::max(value * 10 - (text[i] - '0'), static_cast<long long>(INT_MIN) - 1);
+    }
+    if (negative) {
+        return static_cast<int>(std::max(value, static_cast<long long>(INT_MIN)));
+    }
+    return static_cast<int>(std::min(-value, static_cast<long long>(INT_MAX)));
+}
+
+} // namespace
+
+ProfileFile ProfileFile::fromBytes(std::string_view bytes) {
+    std::string content;
+    if (bytes.starts_with(kUtf8ByteOrderMark)) {
+        content = bytes.substr(kUtf8ByteOrderMark.size());
+    } else {
+        // Decoded before parsing: a trail byte of a double-byte character may
+        // equal ']' and must not end a section name.
+        content = platform::utf8FromLegacy(bytes);
+    }
+
+    ProfileFile file;
+    KeyIndex* section = nullptr; // null before the first section and in duplicates
+    std::string_view rest = content;
+    while (!rest.empty()) {
+        const std::size_t lineEnd = rest.find('\n');
+        std::string_view line = rest.substr(0, lineEnd);
+        rest.remove_prefix(lineEnd == std::string_view::npos ? rest.size() : lineEnd + 1);
+        // The original keeps texts NUL-terminated: a NUL ends what it can see.
+        line = trimmed(line.substr(0, line.find('\0')));
+        if (line.empty() || line.front() == ';') {
+            continue;
+        }
+        if (line.front() == '[') {
+            const std::size_t close = line.rfind(']');
+            if (close != std::string_view::npos && close > 0) {
+                const auto [it, inserted] =
+                    file.m_sections.try_emplace(foldedName(line.substr(1, close - 1)));
+                section = inserted ? &it->second : nullptr;
+                continue;
+            }
+            // A '[' without ']' is no header; the line is read as a key.
+        }
+        if (section == nullptr) {
+            continue;
+        }
+        const std::size_t equals = line.find('=');
+        std::optional<std::string> value;
+        if (equals != std::string_view::npos) {
+            value.emplace(withoutEnclosingQuotes(trimmed(line.substr(equals + 1))));
+        }
+        section->try_emplace(foldedName(line.substr(0, equals)), std::move(value));
+    }
+    return file;
+}
+
+ProfileFile ProfileFile::load(const std::filesystem::path& path) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    if (error || size > kMaxFileBytes) {
+        return {};
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()))) {
+        return {};
+    }
+    return fromBytes(bytes);
+}
+
+const std::optional<std::string>* ProfileFile::find(std::string_view section,
+                                                    std::string_view key) const {
+    const std::string keyName = foldedName(key);
+    if (keyName.empty()) {
+        return nullptr;
+    }
+    const auto sectionIt = m_sections.find(foldedName(section));
+    if (sectionIt == m_sections.end()) {
+        return nullptr;
+    }
+    const auto keyIt = sectionIt->second.find(keyName);
+    return keyIt == sectionIt->second.end() ? nullptr : &keyIt->second;
+}
+
+std::string ProfileFile::text(std::string_view section, std::string_view key,
+                              std::string_view defaultValue) const {
+    const auto* value = find(section, key);
+    if (value == nullptr || !value->has_value()) {
+        return std::string(defaultValue);
+    }
+    return **value;
+}
+
+int ProfileFile::integer(std::string_view section, std::string_view key, int defaultValue) const {
+    const auto* value = find(section, key);
+    if (value == nullptr || !value->has_value() || (*value)->empty()) {
+        return defaultValue;
+    }
+    return parseInteger(**value);
+}
+
+} // namespace update
