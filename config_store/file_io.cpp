@@ -130,7 +130,8 @@ SaveResult replaceFileAtomically(const std::filesystem::path& path, std::string_
     if (::stat(target.c_str(), &old) == 0) {
         ::fchmod(fd.get(), old.st_mode & 07777); // best effort: content matters more
     }
-    const bool written = writeAll(fd.get(), content) && ::fsync(fd.get()) == 0;
+    // fdatasync also flushes the size, which is all of the metadata a reader needs.
+    const bool written = writeAll(fd.get(), content) && ::fdatasync(fd.get()) == 0;
     const int writeError = errno;
     if (!written || ::close(fd.release()) != 0) {
         const int error = written ? errno : writeError;

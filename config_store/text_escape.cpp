@@ -8,10 +8,6 @@ namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
 bool isPunctuationOrSpace(char c) {
     return c == ' ' || (c >= '!' && c <= '/') || (c >= ':' && c <= '@') || (c >= '[' && c <= '`') ||
            (c >= '{' && c <= '~');
@@ -83,58 +79,70 @@ bool needsPunctuationEscape(char c, std::size_t at, FieldKind kind) {
 } // namespace
 
 void appendEscaped(std::string& out, std::string_view text, FieldKind kind) {
+    // Bytes that need no escape are copied in runs: most names and values are plain.
+    std::size_t run = 0;
+    const auto flush = [&](std::size_t upTo) { out.append(text.substr(run, upTo - run)); };
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         const auto byte = static_cast<unsigned char>(c);
         if (byte >= 0x80) {
             const std::size_t length = utf8SequenceLength(text, i);
-            if (length == 0) {
-                appendHexEscape(out, byte);
-            } else {
-                out.append(text.substr(i, length));
+            if (length != 0) {
                 i += length - 1;
+                continue;
             }
-        } else if (c == '\\') {
-            out += "\\\\";
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (byte < 0x20 || byte == 0x7F) {
+            flush(i);
             appendHexEscape(out, byte);
-        } else if (c == ' ' && (i == 0 || i + 1 == text.size())) {
-            appendHexEscape(out, byte); // blanks at the ends would be trimmed on reading
+        } else if (c == '\\' || c == '\n' || c == '\r' || c == '\t') {
+            flush(i);
+            out += '\\';
+            out += c == '\\' ? '\\' : (c == '\n' ? 'n' : (c == '\r' ? 'r' : 't'));
+        } else if (byte < 0x20 || byte == 0x7F || (c == ' ' && (i == 0 || i + 1 == text.size()))) {
+            // a blank at either end would be trimmed on reading
+            flush(i);
+            appendHexEscape(out, byte);
         } else if (needsPunctuationEscape(c, i, kind)) {
+            flush(i);
             out += '\\';
             out += c;
         } else {
-            out += c;
+            continue;
         }
+        run = i + 1;
     }
+    flush(text.size());
 }
 
 std::string unescape(std::string_view field) {
-    std::size_t i = 0;
-    while (i < field.size() && isBlank(field[i])) {
-        ++i;
+    const std::size_t first = field.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return std::string();
     }
+    field.remove_prefix(first);
     std::string out;
-    out.reserve(field.size() - i);
+    out.reserve(field.size());
     std::size_t keep = 0; // length up to the last byte that is not a trimmable blank
+    std::size_t i = 0;
     while (i < field.size()) {
+        std::size_t special = i;
+        while (special < field.size() && field[special] != '\\' && field[special] != '\0') {
+            ++special;
+        }
+        const std::string_view run = field.substr(i, special - i);
+        if (!run.empty()) {
+            out.append(run);
+            const std::size_t last = run.find_last_not_of(" \t");
+            keep = last == std::string_view::npos ? keep : out.size() - run.size() + last + 1;
+            i += run.size();
+            continue;
+        }
         const char c = field[i++];
         if (c == '\0') {
             continue;
         }
-        if (c != '\\' || i == field.size()) {
-            out += c;
-            keep = isBlank(c) ? keep : out.size();
-            continue;
-        }
-        const char next = field[i];
-        if (next == 'n' || next == 'r' || next == 't') {
+        if (i == field.size()) {
+            out += c; // a backslash that ends the field is text
+        } else if (const char next = field[i]; next == 'n' || next == 'r' || next == 't') {
             out += next == 'n' ? '\n' : (next == 'r' ? '\r' : '\t');
             ++i;
         } else if (next == 'x' && field.size() - i >= 3 && hexValue(field[i + 1]) >= 0 &&
