@@ -8,6 +8,8 @@
 
 namespace update {
 
+class MessageTarget;
+
 // The task record as it crosses the lobby link: 1228 bytes, little-endian
 // integers, texts NUL-terminated in the legacy code page. The lobby client writes
 // it and gets it back, byte 0 cleared, when the task has ended.
@@ -42,6 +44,7 @@ struct sUpdateStruct : TaskWireImage {
     std::atomic<bool> bInstalling{false};    // an archive of the task is being unpacked
     std::atomic<bool> bCancel{false};        // cancellation request, polled by the task's loops
     std::atomic<std::int32_t> nState{0};     // 0 waiting, 1 running, 2 unpacked
+    MessageTarget* pOwner = nullptr;         // the queue that accepted it; outlives its threads
 
     // The text fields in UTF-8, read up to their NUL or the end of the field,
     // whichever comes first: a record from the wire is never trusted to hold a NUL.
