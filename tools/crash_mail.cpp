@@ -1,5 +1,4 @@
 // crash-mail: sends a crash report as the crash sender does, without its windows.
-#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <span>
@@ -11,6 +10,7 @@
 #include "crash_sender/mail/status_text.h"
 #include "crash_sender/report_cleanup.h"
 #include "crash_sender/report_inputs.h"
+#include "platform/termination_signals.h"
 
 namespace {
 
@@ -18,12 +18,6 @@ constexpr std::chrono::milliseconds kPollPeriod{50};
 constexpr int kExitSent = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
-
-volatile std::sig_atomic_t g_interrupted = 0;
-
-void onInterrupt(int) {
-    g_interrupted = 1;
-}
 
 int usage() {
     std::fputs("usage: crash-mail [--description TEXT] [--port N] "
@@ -52,20 +46,14 @@ void printLines(crash_mail::SendStatus& status) {
     std::fflush(stdout);
 }
 
-// Plays the supervisor's part: starts the worker, shows its lines as they come,
-// turns Ctrl-C into a cancellation request and the result into the final marker.
+// Plays the supervisor's part: starts the worker, shows its lines as they come and
+// turns the result into the final marker.
 bool sendAndShow(std::shared_ptr<const crash_mail::MailJob> job,
                  const std::shared_ptr<crash_mail::SendStatus>& status) {
     bool sent = false;
     if (crash_mail::StartMailWorker(std::move(job), status) == crash_mail::kWorkerStarted) {
-        bool cancelled = false;
         for (bool finished = false; !finished;) {
             finished = status->waitWorkerFinishedFor(kPollPeriod);
-            if (g_interrupted != 0 && !cancelled) {
-                cancelled = true;
-                status->PostStatus(crash_mail::kCancelMarker, 0, true);
-                status->requestCancel();
-            }
             printLines(*status);
         }
         sent = status->result() == crash_mail::kMailSent;
@@ -108,12 +96,15 @@ int main(int argc, char** argv) {
         std::make_shared<crash_mail::MailJob>(crash_sender::FillMailJob(inputs, description));
     job->port = port;
 
-    struct sigaction action {};
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-
     const auto status = std::make_shared<crash_mail::SendStatus>();
+    // Ctrl-C cancels as the progress dialog's cancel button does. The callbacks run
+    // one after another on the signal thread, so the marker is posted once.
+    const platform::TerminationSignals signals([status](int) {
+        if (!status->cancelRequested()) {
+            status->PostStatus(crash_mail::kCancelMarker, 0, true);
+            status->requestCancel();
+        }
+    });
     if (!sendAndShow(job, status)) {
         return kExitFailed;
     }
