@@ -206,7 +206,7 @@ TEST(ConfigStoreFileTest, GarbageFilesOpen) {
     const std::string path = folder.file("garbage.lcf");
     const std::uint32_t seed = std::random_device()();
     std::mt19937 random(seed);
-    for (int round = 0; round < 200; ++round) {
+    for (int round = 0; round < 60; ++round) {
         std::string bytes(random() % 2000, '\0');
         for (char& c : bytes) {
             c = random() % 3 == 0 ? "[]=\n\\"[random() % 5] : static_cast<char>(random());
