@@ -10,5 +10,7 @@ using Command = int (*)(std::span<char*> args);
 
 int runFetch(std::span<char*> args);
 int runCheck(std::span<char*> args);
+int runRun(std::span<char*> args);
+int runUnpack(std::span<char*> args);
 
 } // namespace update_tool

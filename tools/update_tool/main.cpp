@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "commands.h"
+#include "platform/debug_trace.h"
 
 namespace {
 
@@ -16,10 +17,16 @@ struct Subcommand {
 constexpr Subcommand kSubcommands[] = {
     {"fetch", update_tool::runFetch, "fetch URL FILE            download one file with progress"},
     {"check", update_tool::runCheck, "check INDEX_URL VERSION   fetch and validate an update list"},
+    {"run", update_tool::runRun,
+     "run INDEX_URL VERSION [--dir DIR] [--name NAME] [--room N]   run one task"},
+    {"unpack", update_tool::runUnpack, "unpack ARCHIVE [--dir DIR]   unpack with the library"},
 };
 
 int usage() {
-    std::fputs("usage: update-tool COMMAND ARGS...\ncommands:\n", stderr);
+    std::fputs("usage: update-tool [--trace] COMMAND ARGS...\n"
+               "  --trace   write the debug trace lines to standard error\n"
+               "commands:\n",
+               stderr);
     for (const auto& command : kSubcommands) {
         std::fprintf(stderr, "  %.*s\n", static_cast<int>(command.usage.size()),
                      command.usage.data());
@@ -30,6 +37,14 @@ int usage() {
 } // namespace
 
 int main(int argc, char** argv) {
+    // The debug trace follows the engine's control flow for whoever debugs it; a
+    // person running a command wants its messages and progress only.
+    if (argc >= 2 && std::string_view(argv[1]) == "--trace") {
+        --argc;
+        ++argv;
+    } else {
+        platform::setDebugTraceSink(nullptr);
+    }
     if (argc < 2) {
         return usage();
     }

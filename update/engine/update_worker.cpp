@@ -117,12 +117,13 @@ int runCommand(const UpdateListEntry& entry, sUpdateStruct& record) {
 
 } // namespace
 
-void TaskSupervisorThread(const std::shared_ptr<sUpdateStruct>& record) {
+int TaskSupervisorThread(const std::shared_ptr<sUpdateStruct>& record) {
     if (!record || g_bStop) {
-        return;
+        return -1;
     }
     record->bCancel = false;
-    std::thread worker([record] { UpdateWorkerThread(record); });
+    int result = -1;
+    std::thread worker([record, &result] { result = UpdateWorkerThread(record); });
     worker.join();
     if (MessageTarget* owner = record->pOwner) {
         if (record->nListIndex >= 0) {
@@ -134,6 +135,7 @@ void TaskSupervisorThread(const std::shared_ptr<sUpdateStruct>& record) {
         }
         owner->Post({MyMessageCode::TaskEnded, record, -1});
     }
+    return result;
 }
 
 int UpdateWorkerThread(const std::shared_ptr<sUpdateStruct>& record) {

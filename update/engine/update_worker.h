@@ -13,7 +13,8 @@ struct UpdateListEntry;
 // Runs one task to its end: starts the worker on a thread of its own, waits for
 // it, then shows the task complete on its row (unless it was cancelled) and posts
 // its end to the record's owner. Nothing is posted when g_bStop is already set.
-void TaskSupervisorThread(const std::shared_ptr<sUpdateStruct>& record);
+// Returns the worker's result (-1 when it did not run), for tools that tell it.
+int TaskSupervisorThread(const std::shared_ptr<sUpdateStruct>& record);
 
 // Fetches, checks and executes the task's update list. 0 when the list was
 // executed up to its terminating entry; -1 after an error (its message shown),
