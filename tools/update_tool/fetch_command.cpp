@@ -44,9 +44,11 @@ int runFetch(std::span<char*> args) {
         return 1;
     }
     std::error_code error;
-    const auto bytes = fs::file_size(localPath, error);
-    std::fprintf(stderr, "saved %s: %ju bytes in %.3f s\n", localPath.c_str(),
-                 static_cast<std::uintmax_t>(error ? 0 : bytes), elapsed.count());
+    const std::uintmax_t bytes = fs::file_size(localPath, error);
+    const double seconds = elapsed.count();
+    std::fprintf(stderr, "saved %s: %ju bytes in %.3f s (%.1f KB/s)\n", localPath.c_str(),
+                 error ? std::uintmax_t{0} : bytes, seconds,
+                 seconds > 0 && !error ? static_cast<double>(bytes) / 1024.0 / seconds : 0.0);
     return 0;
 }
 
