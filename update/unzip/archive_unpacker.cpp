@@ -21,7 +21,7 @@ constexpr size_t kReadBlockSize = 1 << 20;
 // write through links or outside the folder even if our own checks missed one.
 constexpr int kExtractFlags = ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_PERM |
                               ARCHIVE_EXTRACT_SECURE_NODOTDOT | ARCHIVE_EXTRACT_SECURE_SYMLINKS |
-                              ARCHIVE_EXTRACT_SECURE_NOABSOLUTEPATHS | ARCHIVE_EXTRACT_UNLINK;
+                              ARCHIVE_EXTRACT_SECURE_NOABSOLUTEPATHS;
 
 // libarchive converts member names to the calling thread's locale. The process
 // may run in the "C" locale, where Chinese names cannot be represented, and Linux
