@@ -293,6 +293,26 @@ TEST_F(SmtpSendMailTest, UnreadableAttachmentFailsAfterItsPartHeader) {
     EXPECT_NE(run.transcript.find("filename=\"empty.dmp\"\r\n\r\n"), std::string::npos);
 }
 
+TEST_F(SmtpSendMailTest, CancellationPendingBeforeTheGreetingSendsNothing) {
+    const auto script = m_folder.path() / "script.txt";
+    const auto transcript = m_folder.path() / "transcript.bin";
+    writeFile(script, conformingScript());
+    PythonServer server("scripted_smtp_server.py", {script.string(), transcript.string()});
+    ASSERT_NE(server.port(), 0);
+    MailJob mailJob = job();
+    mailJob.port = server.port();
+    SendStatus status;
+    status.requestCancel();
+    EXPECT_EQ(SmtpSendMail(mailJob, status), kMailFailed);
+    const auto update = status.TakeStatus();
+    EXPECT_EQ(update.lines,
+              (Lines{"得到 127.0.0.1 的地址信息,端口 " + std::to_string(server.port()),
+                     "连接成功。", kEnd2}));
+    EXPECT_EQ(update.progress, 100);
+    EXPECT_TRUE(server.waitExit(std::chrono::seconds(3)));
+    EXPECT_EQ(readFile(transcript), "");
+}
+
 // Cancellation while the worker waits at each phase: it takes effect within a
 // second, with the lines and the percentage the phase had reached.
 struct CancelCase {
