@@ -1,6 +1,5 @@
 #include "config_store/file_io.h"
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <string>
@@ -73,22 +72,16 @@ ReadResult readFileContent(const std::filesystem::path& path) {
     FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0) {
         result.status = errno == ENOENT ? ReadStatus::Missing : ReadStatus::Unreadable;
-        result.detail = systemReason(errno);
         return result;
     }
     result.status = ReadStatus::Unreadable;
     struct stat info {};
-    if (::fstat(fd.get(), &info) != 0) {
-        result.detail = systemReason(errno);
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        static_cast<std::uintmax_t>(info.st_size) > kMaxFileBytes) {
         return result;
     }
-    if (!S_ISREG(info.st_mode)) {
-        result.detail = "not a regular file";
-        return result;
-    }
-    // The size may change while reading, so the limit is checked on the bytes read.
-    result.content.reserve(static_cast<std::size_t>(
-        std::min<std::uintmax_t>(static_cast<std::uintmax_t>(info.st_size), kMaxFileBytes)));
+    // The file may grow while it is read, so the limit is checked again on the bytes read.
+    result.content.reserve(static_cast<std::size_t>(info.st_size));
     char buffer[65536];
     for (;;) {
         const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
@@ -96,7 +89,6 @@ ReadResult readFileContent(const std::filesystem::path& path) {
             continue;
         }
         if (got < 0) {
-            result.detail = systemReason(errno);
             result.content.clear();
             return result;
         }
@@ -104,7 +96,6 @@ ReadResult readFileContent(const std::filesystem::path& path) {
             break;
         }
         if (result.content.size() + static_cast<std::size_t>(got) > kMaxFileBytes) {
-            result.detail = "larger than " + std::to_string(kMaxFileBytes) + " bytes";
             result.content.clear();
             return result;
         }

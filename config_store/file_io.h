@@ -19,7 +19,6 @@ enum class ReadStatus {
 struct ReadResult {
     ReadStatus status = ReadStatus::Missing;
     std::string content;
-    std::string detail; // why, when Unreadable
 };
 
 // Reads a whole regular file. Never blocks on a FIFO or device.

@@ -1,7 +1,5 @@
 #include "config_store/text_escape.h"
 
-#include <cstdint>
-
 namespace config_store {
 
 namespace {

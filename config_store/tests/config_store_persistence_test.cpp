@@ -53,8 +53,11 @@ TEST(ConfigStoreOpenTest, WhatCannotBeReadAsAFileFailsToOpen) {
     const std::string fifo = folder.file("fifo");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const std::string underFile = file + "/child.lcf";
-    const char* const paths[] = {folder.path().c_str(), fifo.c_str(), underFile.c_str(), "",
-                                 nullptr};
+    const std::string huge = folder.file("huge.lcf"); // sparse: costs no disk space
+    writeFile(huge, "[a]\nb=c\n");
+    std::filesystem::resize_file(huge, (64u << 20) + 1);
+    const char* const paths[] = {folder.path().c_str(), fifo.c_str(), underFile.c_str(),
+                                 huge.c_str(),          "",           nullptr};
     for (const char* path : paths) {
         EXPECT_EQ(cfgOpenFile(path, ""), 0u) << (path ? path : "(null)");
     }
