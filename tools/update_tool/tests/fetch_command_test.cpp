@@ -2,6 +2,7 @@
 // its exit code, against a real server on loopback.
 #include <chrono>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -75,6 +76,10 @@ struct FetchCase {
     std::string body;    // expected in FILE after the run; empty: no such file
     std::string printed; // expected on standard error
 };
+
+void PrintTo(const FetchCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class FetchCommandTest : public ::testing::TestWithParam<FetchCase> {};
 

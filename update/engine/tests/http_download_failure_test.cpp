@@ -2,6 +2,7 @@
 // loopback.
 #include <atomic>
 #include <chrono>
+#include <ostream>
 #include <string>
 #include <thread>
 
@@ -16,67 +17,82 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A URL that cannot be opened shows curl's description of the failure and makes
-// no local file.
-class OpenFailureTest : public DownloadTest,
-                        public ::testing::WithParamInterface<std::pair<const char*, const char*>> {
+// A failure on the network: where it happens (a URL; a path on the fault server
+// when it starts with '/'; a port nobody listens on when empty) and a piece of
+// curl's description of it.
+struct NetworkFailureCase {
+    const char* name;
+    const char* where;
+    const char* curlText;
+};
+
+void PrintTo(const NetworkFailureCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class NetworkFailureTest : public DownloadTest,
+                           public ::testing::WithParamInterface<NetworkFailureCase> {
 protected:
-    std::string urlFor(std::string_view kind) {
-        if (kind == "refused") {
+    void SetUp() override {
+        DownloadTest::SetUp();
+        setDownloadTimeouts({std::chrono::milliseconds(5000), std::chrono::seconds(1)});
+    }
+    std::string url() {
+        const std::string where = GetParam().where;
+        if (where.empty()) {
             return "http://127.0.0.1:" + std::to_string(test_servers::unusedLoopbackPort()) +
                    "/a.bin";
         }
-        if (kind == "silent") {
-            return faultUrl("/silent");
-        }
-        return "ftp://127.0.0.1/a.bin";
+        return where.starts_with("/") ? faultUrl(where) : where;
     }
 };
 
+using OpenFailureTest = NetworkFailureTest;
+
+// A URL that cannot be opened shows curl's description of the failure and makes
+// no local file.
 TEST_P(OpenFailureTest, ShowsCurlsTextAndMakesNoFile) {
-    const auto [kind, curlText] = GetParam();
-    setDownloadTimeouts({std::chrono::milliseconds(5000), std::chrono::seconds(1)});
-    const std::string url = urlFor(kind);
-    EXPECT_EQ(InternetGetFileShowOnList(url, "a.bin", m_localPath, &m_record), -1);
+    const std::string target = url();
+    EXPECT_EQ(InternetGetFileShowOnList(target, "a.bin", m_localPath, &m_record), -1);
     ASSERT_EQ(shown().size(), 1u);
     const testing::ShownMessage message = shown()[0];
     EXPECT_EQ(message.caption, "错误");
     EXPECT_EQ(message.icon, MessageIcon::Error);
     EXPECT_THAT(message.text,
-                ::testing::StartsWith("InternetOpenUrl 错误.\n网址:" + url + ".\n错误信息:"));
-    EXPECT_THAT(message.text, ::testing::HasSubstr(curlText));
+                ::testing::StartsWith("InternetOpenUrl 错误.\n网址:" + target + ".\n错误信息:"));
+    EXPECT_THAT(message.text, ::testing::HasSubstr(GetParam().curlText));
     EXPECT_THAT(message.text, ::testing::EndsWith("."));
     EXPECT_FALSE(fs::exists(appFolder() / "a.bin"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Urls, OpenFailureTest,
-                         ::testing::Values(std::pair{"refused", "Failed to connect to 127.0.0.1"},
-                                           std::pair{"silent", "Operation too slow"},
-                                           std::pair{"ftp", "Protocol \"ftp\" not supported"}),
-                         [](const auto& test) { return std::string(test.param.first); });
+INSTANTIATE_TEST_SUITE_P(
+    Urls, OpenFailureTest,
+    ::testing::Values(NetworkFailureCase{"Refused", "", "Failed to connect to 127.0.0.1"},
+                      NetworkFailureCase{"SilentServer", "/silent", "Operation too slow"},
+                      NetworkFailureCase{"OtherProtocol", "ftp://127.0.0.1/a.bin",
+                                         "Protocol \"ftp\" not supported"}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+using ReadFailureTest = NetworkFailureTest;
 
 // A body that breaks off deletes the partial file and shows curl's description.
-class ReadFailureTest : public DownloadTest,
-                        public ::testing::WithParamInterface<std::pair<const char*, const char*>> {
-};
-
 TEST_P(ReadFailureTest, DeletesTheFileAndShowsCurlsText) {
-    const auto [path, curlText] = GetParam();
-    setDownloadTimeouts({std::chrono::milliseconds(5000), std::chrono::seconds(1)});
     const auto started = Clock::now();
-    EXPECT_EQ(InternetGetFileShowOnList(faultUrl(path), "a.bin", m_localPath, &m_record), -1);
+    EXPECT_EQ(InternetGetFileShowOnList(url(), "a.bin", m_localPath, &m_record), -1);
     EXPECT_LT(Clock::now() - started, std::chrono::seconds(4));
     EXPECT_FALSE(fs::exists(appFolder() / "a.bin"));
     ASSERT_EQ(shown().size(), 1u);
     EXPECT_EQ(shown()[0].caption, "错误");
     EXPECT_THAT(shown()[0].text, ::testing::StartsWith("InternetReadFile 错误.\n 错误信息:"));
-    EXPECT_THAT(shown()[0].text, ::testing::HasSubstr(curlText));
+    EXPECT_THAT(shown()[0].text, ::testing::HasSubstr(GetParam().curlText));
 }
 
 INSTANTIATE_TEST_SUITE_P(Bodies, ReadFailureTest,
-                         ::testing::Values(std::pair{"/drop/100000/50000",
-                                                     "with 50000 bytes remaining"},
-                                           std::pair{"/stall/100000/1", "Operation too slow"}));
+                         ::testing::Values(NetworkFailureCase{"Dropped", "/drop/100000/50000",
+                                                              "with 50000 bytes remaining"},
+                                           NetworkFailureCase{"Stalled", "/stall/100000/1",
+                                                              "Operation too slow"}),
+                         [](const auto& test) { return std::string(test.param.name); });
 
 enum class Flag { TaskCancel, GlobalStop };
 
@@ -88,6 +104,10 @@ struct CancelCase {
     std::size_t partialBytes;
     Flag flag;
 };
+
+void PrintTo(const CancelCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class CancelTest : public DownloadTest, public ::testing::WithParamInterface<CancelCase> {};
 

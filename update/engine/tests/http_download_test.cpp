@@ -2,7 +2,12 @@
 // task record and its row are told, and what the user is told when it fails.
 #include "update/engine/http_download.h"
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gmock/gmock.h>
@@ -23,6 +28,10 @@ struct LocalNameCase {
     const char* localName;
     const char* expectedRelativePath;
 };
+
+void PrintTo(const LocalNameCase& c, std::ostream* out) {
+    *out << c.localName;
+}
 
 class LocalNameTest : public DownloadTest, public ::testing::WithParamInterface<LocalNameCase> {};
 
@@ -53,6 +62,10 @@ struct BodyCase {
     long sizeKb;          // announced to the row; 0 without a length
     bool lengthAnnounced; // else fProgress stays as it was
 };
+
+void PrintTo(const BodyCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class BodyTest : public DownloadTest, public ::testing::WithParamInterface<BodyCase> {};
 
@@ -94,6 +107,36 @@ INSTANTIATE_TEST_SUITE_P(
         BodyCase{"ServerErrorBody", false, "/status/500", "status 500 body", 0, true},
         BodyCase{"ForbiddenBody", false, "/status/403", "status 403 body", 0, true}),
     [](const auto& test) { return std::string(test.param.name); });
+
+// While a slow body arrives, the record shows a speed and a growing fraction, as
+// the window's refresh would read them.
+TEST_F(DownloadTest, SpeedAndProgressMoveWhileTheBodyArrives) {
+    testing::CallLog log;
+    testing::RecordingView view(log);
+    setTaskListView(&view);
+    const std::string url = faultUrl("/slow/400000/40000/40");
+    std::atomic<bool> done{false};
+    std::vector<float> progress;
+    double fastest = 0.0;
+    std::thread refresh([&] {
+        while (!done) {
+            progress.push_back(m_record.fProgress.load());
+            fastest = std::max(fastest, m_record.dSpeed.load());
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    const int result = InternetGetFileShowOnList(url, "a.bin", m_localPath, &m_record);
+    done = true;
+    refresh.join();
+    ASSERT_EQ(result, 0);
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    EXPECT_TRUE(std::any_of(progress.begin(), progress.end(),
+                            [](float p) { return p > 0.0f && p < 1.0f; }));
+    EXPECT_GT(fastest, 0.0);
+    EXPECT_EQ(m_record.fProgress.load(), 1.0f);
+    EXPECT_EQ(m_record.dSpeed.load(), 0.0);
+    EXPECT_EQ(log.calls(), std::vector<std::string>{"size 0 390"});
+}
 
 // Without a row, or without a list, neither size nor progress is reported; the
 // speed still is, and ends at 0.
@@ -201,6 +244,10 @@ struct LocalFailureCase {
     const char* localName; // null: a temporary file
     std::string message;   // "$PATH" stands for the local path
 };
+
+void PrintTo(const LocalFailureCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class LocalFailureTest : public DownloadTest,
                          public ::testing::WithParamInterface<LocalFailureCase> {};

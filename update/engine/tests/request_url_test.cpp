@@ -1,6 +1,7 @@
 // The URL handed to curl, and whether the environment names a proxy for it.
 #include "update/engine/request_url.h"
 
+#include <ostream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -15,6 +16,10 @@ struct UrlCase {
     std::string url;
     std::string expected;
 };
+
+void PrintTo(const UrlCase& c, std::ostream* out) {
+    *out << c.url;
+}
 
 class RequestUrlTest : public ::testing::TestWithParam<UrlCase> {};
 
@@ -41,6 +46,10 @@ struct ProxyCase {
     const char* noProxy;
     bool proxied;
 };
+
+void PrintTo(const ProxyCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class ProxyTest : public ::testing::TestWithParam<ProxyCase> {};
 

@@ -1,6 +1,7 @@
 // Finding the final response among the header blocks curl hands over.
 #include "update/engine/response_headers.h"
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,10 @@ struct HeaderCase {
     int status;
     std::int64_t contentLength;
 };
+
+void PrintTo(const HeaderCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class ResponseHeadersTest : public ::testing::TestWithParam<HeaderCase> {};
 

@@ -1,6 +1,7 @@
 // The size, speed and progress formulas of a download, with chosen ticks.
 #include "update/engine/transfer_meter.h"
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,10 @@ struct SizeCase {
     std::int64_t contentLength;
     long sizeKb;
 };
+
+void PrintTo(const SizeCase& c, std::ostream* out) {
+    *out << c.contentLength;
+}
 
 class SizeTest : public TransferMeterTest, public ::testing::WithParamInterface<SizeCase> {};
 
@@ -75,6 +80,10 @@ struct ProgressCase {
     bool viewExists;
     float expected; // the record starts at 0.5
 };
+
+void PrintTo(const ProgressCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class ProgressTest : public TransferMeterTest,
                      public ::testing::WithParamInterface<ProgressCase> {};

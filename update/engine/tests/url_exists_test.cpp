@@ -1,5 +1,6 @@
 // UrlExists against real servers on loopback: only a 404 or no answer at all
 // counts as missing.
+#include <ostream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -16,6 +17,10 @@ struct ExistsCase {
     std::string path; // on the server; empty: a port nobody listens on
     bool exists;
 };
+
+void PrintTo(const ExistsCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class UrlExistsTest : public DownloadTest, public ::testing::WithParamInterface<ExistsCase> {};
 
