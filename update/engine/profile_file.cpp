@@ -4,6 +4,7 @@
 #include <climits>
 #include <fstream>
 #include <system_error>
+#include <unordered_set>
 
 #include "platform/text_codec.h"
 
@@ -37,6 +38,11 @@ std::string foldedName(std::string_view name) {
         }
     }
     return folded;
+}
+
+// Names cannot hold a line end, so it separates the section from the key.
+std::string lookupKey(const std::string& foldedSection, const std::string& foldedKey) {
+    return foldedSection + '\n' + foldedKey;
 }
 
 std::string_view withoutEnclosingQuotes(std::string_view value) {
@@ -81,7 +87,10 @@ ProfileFile ProfileFile::fromBytes(std::string_view bytes) {
     }
 
     ProfileFile file;
-    KeyIndex* section = nullptr; // null before the first section and in duplicates
+    std::unordered_set<std::string> sections;
+    // "section\n" of the section the lines belong to; nullopt before the first
+    // header and inside a repeated section, whose keys are never found.
+    std::optional<std::string> prefix;
     std::string_view rest = content;
     while (!rest.empty()) {
         const std::size_t lineEnd = rest.find('\n');
@@ -95,14 +104,16 @@ ProfileFile ProfileFile::fromBytes(std::string_view bytes) {
         if (line.front() == '[') {
             const std::size_t close = line.rfind(']');
             if (close != std::string_view::npos && close > 0) {
-                const auto [it, inserted] =
-                    file.m_sections.try_emplace(foldedName(line.substr(1, close - 1)));
-                section = inserted ? &it->second : nullptr;
+                std::string name = foldedName(line.substr(1, close - 1));
+                prefix.reset();
+                if (sections.insert(name).second) {
+                    prefix = lookupKey(name, {});
+                }
                 continue;
             }
             // A '[' without ']' is no header; the line is read as a key.
         }
-        if (section == nullptr) {
+        if (!prefix) {
             continue;
         }
         const std::size_t equals = line.find('=');
@@ -110,7 +121,7 @@ ProfileFile ProfileFile::fromBytes(std::string_view bytes) {
         if (equals != std::string_view::npos) {
             value.emplace(withoutEnclosingQuotes(trimmed(line.substr(equals + 1))));
         }
-        section->try_emplace(foldedName(line.substr(0, equals)), std::move(value));
+        file.m_values.try_emplace(*prefix + foldedName(line.substr(0, equals)), std::move(value));
     }
     return file;
 }
@@ -135,12 +146,8 @@ const std::optional<std::string>* ProfileFile::find(std::string_view section,
     if (keyName.empty()) {
         return nullptr;
     }
-    const auto sectionIt = m_sections.find(foldedName(section));
-    if (sectionIt == m_sections.end()) {
-        return nullptr;
-    }
-    const auto keyIt = sectionIt->second.find(keyName);
-    return keyIt == sectionIt->second.end() ? nullptr : &keyIt->second;
+    const auto it = m_values.find(lookupKey(foldedName(section), keyName));
+    return it == m_values.end() ? nullptr : &it->second;
 }
 
 std::string ProfileFile::text(std::string_view section, std::string_view key,

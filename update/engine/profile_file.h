@@ -54,13 +54,11 @@ public:
     int integer(std::string_view section, std::string_view key, int defaultValue) const;
 
 private:
-    using KeyIndex = std::unordered_map<std::string, std::optional<std::string>>;
-
     const std::optional<std::string>* find(std::string_view section, std::string_view key) const;
 
-    // Section name (lower-cased) -> its keys (lower-cased) -> value; duplicate
-    // names keep their first occurrence.
-    std::unordered_map<std::string, KeyIndex> m_sections;
+    // "section\nkey", both lower-cased -> the value (none for a key without
+    // '='); repeated names keep their first occurrence.
+    std::unordered_map<std::string, std::optional<std::string>> m_values;
 };
 
 } // namespace update

@@ -9,6 +9,12 @@
 namespace update {
 namespace {
 
+// Measured as the original's char buffers held it. No character takes more bytes
+// in the legacy code page than in UTF-8, so short texts need no conversion.
+bool fitsLegacyBuffer(const std::string& utf8, std::size_t limit) {
+    return utf8.size() <= limit || platform::legacyFromUtf8(utf8).size() <= limit;
+}
+
 // Shows the message that refuses `entry` and returns true, or returns false.
 bool refuseEntry(const UpdateListEntry& entry) {
     if (entry.runsCommand() && entry.cmd.empty()) {
@@ -32,8 +38,7 @@ bool refuseEntry(const UpdateListEntry& entry) {
                   {"destfile", entry.destfile, kMaxPathBytes},
                   {"cmd", entry.cmd, kMaxPathBytes}};
     for (const auto& field : fields) {
-        // Measured as the original's char buffers held it.
-        if (platform::legacyFromUtf8(field.value).size() > field.limit) {
+        if (!fitsLegacyBuffer(field.value, field.limit)) {
             showError("解析更新列表文件错误,list" + std::to_string(entry.number) + "的" +
                       field.key + "超过" + std::to_string(field.limit) + "字节.");
             return true;
