@@ -1,5 +1,6 @@
 #include "text_codec.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <stdexcept>
 
@@ -53,7 +54,7 @@ public:
             inPtr += skip;
             inLeft -= skip;
             out.resize(std::max(out.size(), used + replacement.size() + 16));
-            out.replace(used, replacement.size(), replacement);
+            std::copy(replacement.begin(), replacement.end(), out.begin() + used);
             used += replacement.size();
         }
         out.resize(used);
