@@ -125,12 +125,12 @@ INSTANTIATE_TEST_SUITE_P(
 // Random bytes, weighted towards the characters the parser reacts to, must parse
 // without fault, and a section after them must still be found.
 TEST(ProfileFileGarbageTest, RandomBytesNeverBreakTheParser) {
-    constexpr char kSpecial[] = {'[', ']', '=', ';', '\n', '\r', '\0', '"', '\'', ' ', '\x81'};
+    constexpr char kSyntaxBytes[] = {'[', ']', '=', ';', '\n', '\r', '\0', '"', '\'', ' ', '\x81'};
     std::mt19937 random(20261211);
     for (int round = 0; round < 200; ++round) {
         std::string bytes(static_cast<std::size_t>(random() % 4096), '\0');
         for (char& b : bytes) {
-            b = random() % 3 == 0 ? kSpecial[random() % sizeof(kSpecial)]
+            b = random() % 3 == 0 ? kSyntaxBytes[random() % sizeof(kSyntaxBytes)]
                                   : static_cast<char>(random() % 256);
         }
         const ProfileFile file = ProfileFile::fromBytes(bytes + "\n[zz_sentinel]\nkey=found\n");

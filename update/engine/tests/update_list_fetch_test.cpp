@@ -2,6 +2,7 @@
 // real HTTP server on loopback.
 #include "update/engine/update_list.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -239,6 +240,24 @@ TEST_F(UpdateListServerTest, UnreachableIndexHostGivesNotExistMessage) {
     std::string listUrl;
     EXPECT_FALSE(update::FetchUpdateList(task, listPath, listUrl));
     EXPECT_EQ(presenter.shown(), std::vector<ShownMessage>{notice(notExist(indexUrl))});
+}
+
+// Going on in the wrong directory would install the update's files there.
+TEST(UpdateListDirectoryTest, MissingUpdateDirectoryStopsBeforeAnyDownload) {
+    const ScratchDirectory parent;
+    const fs::path missing = parent.path() / "gone";
+    update::setAppPath(missing);
+    const fs::path start = fs::current_path();
+    RecordingPresenter presenter;
+    update::sUpdateStruct task;
+    update::setWireText(task.g_url, "http://127.0.0.1:1/index.ini");
+    std::string listPath;
+    std::string listUrl;
+    EXPECT_FALSE(update::FetchUpdateList(task, listPath, listUrl));
+    EXPECT_EQ(presenter.shown(),
+              std::vector<ShownMessage>{error("设置当前目录失败,目录:" + missing.string() +
+                                              "/.错误号:" + std::to_string(ENOENT))});
+    EXPECT_EQ(fs::current_path(), start);
 }
 
 struct ExistenceCase {
