@@ -92,6 +92,35 @@ std::string utf8FromLegacy(std::string_view legacy) {
     return converter.convert(legacy, kUtf8Replacement, [](const char*, size_t) { return 1; });
 }
 
+bool isValidUtf8(std::string_view text) {
+    size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        const size_t length = utf8SequenceLength(text.data() + i, text.size() - i);
+        // utf8SequenceLength stops at the first byte that does not continue the
+        // sequence; a short count means a broken sequence.
+        const size_t expected = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        if (lead < 0xC2 || lead > 0xF4 || length != expected) {
+            return false;
+        }
+        const auto second = static_cast<unsigned char>(text[i + 1]);
+        if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) ||
+            (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F)) {
+            return false; // overlong, surrogate or beyond U+10FFFF
+        }
+        i += length;
+    }
+    return true;
+}
+
+std::string utf8FromUnknown(std::string_view text) {
+    return isValidUtf8(text) ? std::string(text) : utf8FromLegacy(text);
+}
+
 std::string legacyFromUtf8(std::string_view utf8) {
     thread_local Converter converter(kLegacyCodePage, "UTF-8");
     return converter.convert(utf8, "?", utf8SequenceLength);

@@ -17,6 +17,14 @@ namespace platform {
 // becomes U+FFFD, one per offending byte.
 std::string utf8FromLegacy(std::string_view legacy);
 
+// True when `text` is well-formed UTF-8 (no overlong forms, no surrogates).
+bool isValidUtf8(std::string_view text);
+
+// Text of unknown origin (a file name inside an archive, say) in UTF-8: kept when
+// it is valid UTF-8 already, else read as the legacy code page. Names in the
+// legacy code page are almost never valid UTF-8 as well.
+std::string utf8FromUnknown(std::string_view text);
+
 // UTF-8 to the legacy code page. Characters GBK cannot represent and bytes that are
 // not valid UTF-8 each become '?'.
 std::string legacyFromUtf8(std::string_view utf8);

@@ -97,6 +97,27 @@ TEST(TextCodec, InvalidOrUnmappableUtf8BecomesQuestionMarks) {
     }
 }
 
+TEST(TextCodec, Utf8IsRecognisedAndLegacyNamesAreDecoded) {
+    const std::pair<std::string, bool> validity[] = {
+        {"", true},
+        {"plain", true},
+        {"说明.txt", true},
+        {"\xF0\x9F\x98\x80", true},
+        {"\xC0\xAF", false},         // overlong '/'
+        {"\xED\xA0\x80", false},     // surrogate
+        {"\xF4\x90\x80\x80", false}, // beyond U+10FFFF
+        {"\xE8\xAF", false},         // cut short
+        {"\x80", false},
+        {legacyFromUtf8("说明.txt"), false},
+        {legacyFromUtf8("数据/存档"), false},
+    };
+    for (const auto& [text, valid] : validity) {
+        EXPECT_EQ(platform::isValidUtf8(text), valid) << text;
+    }
+    EXPECT_EQ(platform::utf8FromUnknown("说明.txt"), "说明.txt");
+    EXPECT_EQ(platform::utf8FromUnknown(legacyFromUtf8("数据/说明.txt")), "数据/说明.txt");
+}
+
 TEST(TextCodec, RandomBytesNeverHangOrOverrun) {
     std::mt19937 random(12345);
     std::uniform_int_distribution<int> byte(0, 255);

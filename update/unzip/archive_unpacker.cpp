@@ -11,6 +11,7 @@
 #include "entry_guard.h"
 #include "platform/debug_trace.h"
 #include "platform/paths.h"
+#include "platform/text_codec.h"
 
 namespace unzip {
 namespace {
@@ -69,29 +70,41 @@ void traceFailure(std::string_view what, std::string_view name, archive* a) {
     platform::debugTrace(line);
 }
 
-// Normalises the member's names to '/' and tells whether it may be written.
+// A member name as the archive holds it, in UTF-8 with '/' separators. Zip tools
+// of the original platform write GBK names without the UTF-8 flag, Linux tools
+// write UTF-8 without it: names that are not valid UTF-8 are read as GBK.
+std::string memberName(const char* raw) {
+    return platform::pathFromPeer(platform::utf8FromUnknown(raw));
+}
+
+// Normalises the member's names and tells whether it may be written.
 bool admitEntry(archive_entry* entry) {
     const char* rawName = archive_entry_pathname(entry);
     if (!rawName) {
         return false;
     }
-    const std::string name = platform::pathFromPeer(rawName);
+    const std::string name = memberName(rawName);
     if (!isContainedPath(name)) {
         return false;
     }
     archive_entry_copy_pathname(entry, name.c_str());
     if (const char* hardlink = archive_entry_hardlink(entry)) {
-        const std::string target = platform::pathFromPeer(hardlink);
+        const std::string target = memberName(hardlink);
         if (!isContainedPath(target)) {
             return false;
         }
         archive_entry_copy_hardlink(entry, target.c_str());
     }
     if (archive_entry_filetype(entry) == AE_IFLNK) {
-        const char* target = archive_entry_symlink(entry);
-        if (!target || !isContainedLinkTarget(name, target)) {
+        const char* rawTarget = archive_entry_symlink(entry);
+        if (!rawTarget) {
             return false;
         }
+        const std::string target = memberName(rawTarget);
+        if (!isContainedLinkTarget(name, target)) {
+            return false;
+        }
+        archive_entry_copy_symlink(entry, target.c_str());
     }
     return true;
 }
@@ -129,9 +142,6 @@ bool unpackArchive(const std::string& archivePath, const std::function<void(floa
     Reader reader(archive_read_new());
     archive_read_support_filter_all(reader.get());
     archive_read_support_format_all(reader.get());
-    // Zip tools of the original platform write GBK names without the UTF-8 flag;
-    // members that carry the flag are still read as UTF-8.
-    archive_read_set_options(reader.get(), "zip:hdrcharset=CP936");
     if (archive_read_open_filename(reader.get(), archivePath.c_str(), kReadBlockSize) !=
         ARCHIVE_OK) {
         traceFailure("cannot open", archivePath, reader.get());

@@ -68,12 +68,13 @@ protected:
 
 const auto kIgnoreProgress = [](float) {};
 
-TEST_F(UnpackTest, ZipKeepsFoldersAndDecodesLegacyAndUtf8Names) {
+TEST_F(UnpackTest, ZipKeepsFoldersAndDecodesLegacyAndUtf8NamesWithOrWithoutTheFlag) {
     const std::vector<ZipMember> members = {
         {"data/", "", false, ZipMember::Kind::Directory},
         {"data/maps/1.map", "map one", false},
         {platform::legacyFromUtf8("数据/说明.txt"), "gbk named", false},
         {"配置/设置.ini", "utf8 named", true},
+        {"工具/无标志.txt", "utf8 without the flag", false},
         {"top.txt", "top", false},
     };
     const fs::path archive = writeFile("game.zip", unzip_test::buildZip(members));
@@ -83,6 +84,7 @@ TEST_F(UnpackTest, ZipKeepsFoldersAndDecodesLegacyAndUtf8Names) {
     EXPECT_EQ(readFile("data/maps/1.map"), "map one");
     EXPECT_EQ(readFile(fs::u8path("数据/说明.txt")), "gbk named");
     EXPECT_EQ(readFile(fs::u8path("配置/设置.ini")), "utf8 named");
+    EXPECT_EQ(readFile(fs::u8path("工具/无标志.txt")), "utf8 without the flag");
     EXPECT_EQ(readFile("top.txt"), "top");
 }
 
