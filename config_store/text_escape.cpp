@@ -1,5 +1,7 @@
 #include "config_store/text_escape.h"
 
+#include "platform/text_codec.h"
+
 namespace config_store {
 
 namespace {
@@ -30,38 +32,6 @@ void appendHexEscape(std::string& out, unsigned char byte) {
     out += kHexDigits[byte & 0x0F];
 }
 
-// Length of the well-formed UTF-8 sequence (RFC 3629: no overlong forms, no
-// surrogates, nothing above U+10FFFF) that starts at `at`, or 0.
-std::size_t utf8SequenceLength(std::string_view text, std::size_t at) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
-    const unsigned char lead = byte(0);
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (text.size() - at < length || byte(1) < low || byte(1) > high) {
-        return 0;
-    }
-    for (std::size_t i = 2; i < length; ++i) {
-        if (byte(i) < 0x80 || byte(i) > 0xBF) {
-            return 0;
-        }
-    }
-    return length;
-}
-
 bool needsPunctuationEscape(char c, std::size_t at, FieldKind kind) {
     switch (kind) {
     case FieldKind::SectionName:
@@ -84,7 +54,7 @@ void appendEscaped(std::string& out, std::string_view text, FieldKind kind) {
         const char c = text[i];
         const auto byte = static_cast<unsigned char>(c);
         if (byte >= 0x80) {
-            const std::size_t length = utf8SequenceLength(text, i);
+            const std::size_t length = platform::utf8SequenceLengthAt(text, i);
             if (length != 0) {
                 i += length - 1;
                 continue;

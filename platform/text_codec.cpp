@@ -65,8 +65,11 @@ private:
     iconv_t m_cd;
 };
 
-// Length of the UTF-8 sequence a lead byte announces; a stray byte counts as one.
-size_t utf8SequenceLength(const char* p, size_t left) {
+// How many bytes to drop where UTF-8 cannot be converted: an unmappable character
+// as a whole, else a lead byte with the continuation bytes that really follow it,
+// up to as many as it announces, so a broken sequence gives one '?' and does not
+// swallow the next valid character. Not a validity test: see utf8SequenceLengthAt.
+size_t unconvertibleUtf8Length(const char* p, size_t left) {
     const auto lead = static_cast<unsigned char>(*p);
     size_t length = 1;
     if (lead >= 0xF0 && lead <= 0xF4) {
@@ -76,8 +79,6 @@ size_t utf8SequenceLength(const char* p, size_t left) {
     } else if (lead >= 0xC2) {
         length = 2;
     }
-    // Skip only the continuation bytes that are really there, so a broken sequence
-    // does not swallow the next valid character.
     size_t n = 1;
     while (n < length && n < left && (static_cast<unsigned char>(p[n]) & 0xC0) == 0x80) {
         ++n;
@@ -92,25 +93,49 @@ std::string utf8FromLegacy(std::string_view legacy) {
     return converter.convert(legacy, kUtf8Replacement, [](const char*, size_t) { return 1; });
 }
 
+std::size_t utf8SequenceLengthAt(std::string_view text, std::size_t at) {
+    if (at >= text.size()) {
+        return 0;
+    }
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80) {
+        return 1;
+    }
+    std::size_t length = 0;
+    // Bounds of the second byte, which rule out overlong forms, surrogates and
+    // values past U+10FFFF.
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (text.size() - at < length || byte(1) < low || byte(1) > high) {
+        return 0;
+    }
+    for (std::size_t i = 2; i < length; ++i) {
+        if (byte(i) < 0x80 || byte(i) > 0xBF) {
+            return 0;
+        }
+    }
+    return length;
+}
+
 bool isValidUtf8(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        const size_t length = utf8SequenceLength(text.data() + i, text.size() - i);
-        // utf8SequenceLength stops at the first byte that does not continue the
-        // sequence; a short count means a broken sequence.
-        const size_t expected = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-        if (lead < 0xC2 || lead > 0xF4 || length != expected) {
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = utf8SequenceLengthAt(text, i);
+        if (length == 0) {
             return false;
-        }
-        const auto second = static_cast<unsigned char>(text[i + 1]);
-        if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) ||
-            (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F)) {
-            return false; // overlong, surrogate or beyond U+10FFFF
         }
         i += length;
     }
@@ -123,7 +148,7 @@ std::string utf8FromUnknown(std::string_view text) {
 
 std::string legacyFromUtf8(std::string_view utf8) {
     thread_local Converter converter(kLegacyCodePage, "UTF-8");
-    return converter.convert(utf8, "?", utf8SequenceLength);
+    return converter.convert(utf8, "?", unconvertibleUtf8Length);
 }
 
 } // namespace platform

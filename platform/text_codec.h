@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -17,7 +18,14 @@ namespace platform {
 // becomes U+FFFD, one per offending byte.
 std::string utf8FromLegacy(std::string_view legacy);
 
-// True when `text` is well-formed UTF-8 (no overlong forms, no surrogates).
+// Length in bytes (1 to 4) of the well-formed UTF-8 sequence that starts at byte
+// `at` of `text`, or 0 when none does: a stray continuation byte, a lead byte that
+// cannot start a sequence, an overlong form, a surrogate, a value past U+10FFFF, a
+// sequence cut short by the end of `text`, or `at` at or past the end. The one
+// definition of well-formed UTF-8 in the code base (RFC 3629).
+std::size_t utf8SequenceLengthAt(std::string_view text, std::size_t at);
+
+// True when `text` is well-formed UTF-8 throughout (see utf8SequenceLengthAt).
 bool isValidUtf8(std::string_view text);
 
 // Text of unknown origin (a file name inside an archive, say) in UTF-8: kept when

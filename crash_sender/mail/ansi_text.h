@@ -9,11 +9,8 @@ namespace crash_mail {
 // is what Linux callers put on the command line; a caller built for the legacy
 // platform hands over its code page (GBK) instead. Valid UTF-8 is therefore returned
 // unchanged, and anything else is read as the legacy code page and converted, so
-// that what the mail declares as UTF-8 always is. Empty for an empty text.
+// that what the mail declares as UTF-8 always is. Empty for an empty text. Both
+// the test and the conversion are platform::utf8FromUnknown's.
 std::string AnsiToUtf8(std::string_view text);
-
-// Whether `text` is well-formed UTF-8 (no overlong forms, surrogates or values past
-// U+10FFFF).
-bool isValidUtf8(std::string_view text);
 
 } // namespace crash_mail

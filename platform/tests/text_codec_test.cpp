@@ -1,5 +1,6 @@
 #include "platform/text_codec.h"
 
+#include <cstddef>
 #include <random>
 #include <string>
 
@@ -97,6 +98,56 @@ TEST(TextCodec, InvalidOrUnmappableUtf8BecomesQuestionMarks) {
     }
 }
 
+struct SequenceCase {
+    const char* name;
+    std::string text;
+    std::size_t at;
+    std::size_t expected;
+};
+
+TEST(TextCodec, Utf8SequenceLengthAtAcceptsOnlyWellFormedSequences) {
+    const SequenceCase cases[] = {
+        {"ascii", "a", 0, 1},
+        {"nul", std::string("\0", 1), 0, 1},
+        {"smallest two-byte", "\xC2\x80", 0, 2},
+        {"two-byte", "\xC3\xA9", 0, 2},
+        {"overlong two-byte", "\xC1\xBF", 0, 0},
+        {"overlong slash", "\xC0\xAF", 0, 0},
+        {"smallest three-byte", "\xE0\xA0\x80", 0, 3},
+        {"overlong three-byte", "\xE0\x9F\xBF", 0, 0},
+        {"overlong three-byte slash", "\xE0\x80\xAF", 0, 0},
+        {"last before surrogates", "\xED\x9F\xBF", 0, 3},
+        {"surrogate", "\xED\xA0\x80", 0, 0},
+        {"first after surrogates", "\xEE\x80\x80", 0, 3},
+        {"smallest four-byte", "\xF0\x90\x80\x80", 0, 4},
+        {"overlong four-byte", "\xF0\x8F\xBF\xBF", 0, 0},
+        {"U+10FFFF", "\xF4\x8F\xBF\xBF", 0, 4},
+        {"past U+10FFFF", "\xF4\x90\x80\x80", 0, 0},
+        {"lead byte past F4", "\xF5\x80\x80\x80", 0, 0},
+        {"0xFF", "\xFF", 0, 0},
+        {"lone continuation", "\x80", 0, 0},
+        {"inside a character", "\xE4\xB8\xAD", 1, 0},
+        {"cut off two of three", "end\xE4\xB8", 3, 0},
+        {"cut off three of four", "\xF0\x9F\x98", 0, 0},
+        {"third byte not continuation",
+         "\xE4\xB8"
+         "A",
+         0, 0},
+        {"fourth byte not continuation",
+         "\xF0\x9F\x98"
+         "A",
+         0, 0},
+        {"second byte is a lead", "\xE4\xC0\xAD", 0, 0},
+        {"after ascii", "a\xE4\xB8\xAD", 1, 3},
+        {"at the end", "ab", 2, 0},
+        {"past the end", "ab", 7, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(platform::utf8SequenceLengthAt(c.text, c.at), c.expected);
+    }
+}
+
 TEST(TextCodec, Utf8IsRecognisedAndLegacyNamesAreDecoded) {
     const std::pair<std::string, bool> validity[] = {
         {"", true},
@@ -104,6 +155,7 @@ TEST(TextCodec, Utf8IsRecognisedAndLegacyNamesAreDecoded) {
         {"说明.txt", true},
         {"\xF0\x9F\x98\x80", true},
         {"\xC0\xAF", false},         // overlong '/'
+        {"\xE0\x80\xAF", false},     // overlong '/', three bytes
         {"\xED\xA0\x80", false},     // surrogate
         {"\xF4\x90\x80\x80", false}, // beyond U+10FFFF
         {"\xE8\xAF", false},         // cut short
