@@ -5,6 +5,7 @@
 #include <ostream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -93,6 +94,34 @@ INSTANTIATE_TEST_SUITE_P(Bodies, ReadFailureTest,
                                            NetworkFailureCase{"Stalled", "/stall/100000/1",
                                                               "Operation too slow"}),
                          [](const auto& test) { return std::string(test.param.name); });
+
+// Certificates are checked: a server that no authority vouches for is not talked
+// to, and does not exist for UrlExists.
+TEST_F(DownloadTest, UntrustedCertificateIsRefused) {
+    std::string reason;
+    const auto server = test_servers::startTlsFaultServer(servedFolder(), reason);
+    ASSERT_TRUE(server) << reason;
+    const std::string url = server->url("/pattern/10");
+    EXPECT_EQ(InternetGetFileOnly(url, "a.bin", m_localPath, &m_record), -1);
+    EXPECT_FALSE(UrlExists(url));
+    ASSERT_EQ(shown().size(), 1u);
+    EXPECT_THAT(shown()[0].text, ::testing::HasSubstr("SSL certificate problem"));
+    EXPECT_FALSE(fs::exists(appFolder() / "a.bin"));
+}
+
+// A local file that cannot take the body (a full disk here) is deleted and the
+// user told: the download is not reported as done.
+TEST_F(DownloadTest, WriteFailureDeletesTheFileAndTellsTheUser) {
+    const fs::path local = appFolder() / "full.bin";
+    fs::create_symlink("/dev/full", local);
+    EXPECT_EQ(
+        InternetGetFileShowOnList(faultUrl("/pattern/5000"), "full.bin", m_localPath, &m_record),
+        -1);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(local)));
+    EXPECT_EQ(shown(), std::vector<testing::ShownMessage>{
+                           testing::error("写入本地文件错误.\n文件:" + local.string() +
+                                          ".\n错误信息:No space left on device.")});
+}
 
 enum class Flag { TaskCancel, GlobalStop };
 

@@ -1,10 +1,12 @@
 #!/usr/bin/python3
 """HTTP server for download tests: serves a folder and misbehaves on request.
 
-usage: http_test_server.py ROOT
+usage: http_test_server.py [--tls PEM] ROOT
 
 Binds 127.0.0.1 on a free port and prints that port on the first line of standard
-output once it accepts connections. Runs until it is terminated.
+output once it accepts connections. Runs until it is terminated. With --tls it
+speaks HTTPS with the certificate and key in PEM (self_signed_tls.pem is one that
+no client trusts).
 
 Routes (N, TOTAL, SENT, CHUNK, MS are decimal numbers; bodies are the pattern
 bytes  i % 251  for i = 0, 1, ... unless said otherwise):
@@ -23,6 +25,7 @@ bytes  i % 251  for i = 0, 1, ... unless said otherwise):
 
 import http.server
 import socket
+import ssl
 import sys
 import time
 import urllib.parse
@@ -161,12 +164,21 @@ class Server(http.server.ThreadingHTTPServer):
 
 
 def main():
-    if len(sys.argv) != 2:
-        sys.stderr.write("usage: http_test_server.py ROOT\n")
+    args = sys.argv[1:]
+    pem = None
+    if len(args) == 3 and args[0] == "--tls":
+        pem = args[1]
+        args = args[2:]
+    if len(args) != 1:
+        sys.stderr.write("usage: http_test_server.py [--tls PEM] ROOT\n")
         return 2
-    root = sys.argv[1]
+    root = args[0]
     server = Server(("127.0.0.1", 0),
-                    lambda *args: Handler(*args, directory=root))
+                    lambda *handler_args: Handler(*handler_args, directory=root))
+    if pem:
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(pem)
+        server.socket = context.wrap_socket(server.socket, server_side=True)
     sys.stdout.write("%d\n" % server.server_address[1])
     sys.stdout.flush()
     server.serve_forever()

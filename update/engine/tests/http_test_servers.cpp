@@ -155,6 +155,36 @@ bool waitUntilListening(pid_t pid, int port) {
     return false;
 }
 
+// Starts http_test_server.py, with TLS or without.
+std::unique_ptr<HttpTestServer> startPythonServer(const fs::path& root, bool tls,
+                                                  std::string& error) {
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
+        error = std::string("pipe: ") + std::strerror(errno);
+        return nullptr;
+    }
+    Fd readEnd(pipeFds[0]);
+    Fd writeEnd(pipeFds[1]);
+    std::vector<std::string> args{"/usr/bin/python3", HTTP_TEST_SERVER_SCRIPT};
+    if (tls) {
+        args.insert(args.end(), {"--tls", SELF_SIGNED_TLS_PEM});
+    }
+    args.push_back(root.string());
+    const pid_t pid = spawn(args, writeEnd.get());
+    if (pid < 0) {
+        error = std::string("fork: ") + std::strerror(errno);
+        return nullptr;
+    }
+    writeEnd.reset();
+    const int port = std::atoi(readFirstLine(readEnd.get()).c_str());
+    if (port <= 0) {
+        HttpTestServer(pid, 0, fs::path()).stop();
+        error = "http_test_server.py did not report its port within 10 s";
+        return nullptr;
+    }
+    return std::make_unique<HttpTestServer>(pid, port, fs::path(), tls ? "https" : "http");
+}
+
 } // namespace
 
 ScratchDirectory::ScratchDirectory()
@@ -167,17 +197,18 @@ ScratchDirectory::~ScratchDirectory() {
     }
 }
 
-HttpTestServer::HttpTestServer(pid_t pid, int port, fs::path scratch)
+HttpTestServer::HttpTestServer(pid_t pid, int port, fs::path scratch, std::string scheme)
     : m_pid(pid)
     , m_port(port)
-    , m_scratch(std::move(scratch)) {}
+    , m_scratch(std::move(scratch))
+    , m_scheme(std::move(scheme)) {}
 
 HttpTestServer::~HttpTestServer() {
     stop();
 }
 
 std::string HttpTestServer::url(std::string_view path) const {
-    return "http://127.0.0.1:" + std::to_string(m_port) + std::string(path);
+    return m_scheme + "://127.0.0.1:" + std::to_string(m_port) + std::string(path);
 }
 
 void HttpTestServer::stop() {
@@ -203,27 +234,11 @@ void HttpTestServer::stop() {
 }
 
 std::unique_ptr<HttpTestServer> startFaultServer(const fs::path& root, std::string& error) {
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
-        error = std::string("pipe: ") + std::strerror(errno);
-        return nullptr;
-    }
-    Fd readEnd(pipeFds[0]);
-    Fd writeEnd(pipeFds[1]);
-    const pid_t pid =
-        spawn({"/usr/bin/python3", HTTP_TEST_SERVER_SCRIPT, root.string()}, writeEnd.get());
-    if (pid < 0) {
-        error = std::string("fork: ") + std::strerror(errno);
-        return nullptr;
-    }
-    writeEnd.reset();
-    const int port = std::atoi(readFirstLine(readEnd.get()).c_str());
-    if (port <= 0) {
-        HttpTestServer(pid, 0, fs::path()).stop();
-        error = "http_test_server.py did not report its port within 10 s";
-        return nullptr;
-    }
-    return std::make_unique<HttpTestServer>(pid, port, fs::path());
+    return startPythonServer(root, false, error);
+}
+
+std::unique_ptr<HttpTestServer> startTlsFaultServer(const fs::path& root, std::string& error) {
+    return startPythonServer(root, true, error);
 }
 
 std::unique_ptr<HttpTestServer> startNginx(const fs::path& root, std::string& error) {

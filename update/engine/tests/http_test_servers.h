@@ -31,14 +31,15 @@ private:
 // One running server.
 class HttpTestServer {
 public:
-    HttpTestServer(pid_t pid, int port, std::filesystem::path scratch);
+    HttpTestServer(pid_t pid, int port, std::filesystem::path scratch, std::string scheme = "http");
     ~HttpTestServer();
     HttpTestServer(const HttpTestServer&) = delete;
     HttpTestServer& operator=(const HttpTestServer&) = delete;
 
     int port() const { return m_port; }
 
-    // "http://127.0.0.1:PORT" followed by `path`, which starts with '/'.
+    // "http://127.0.0.1:PORT" (or "https://...") followed by `path`, which starts
+    // with '/'.
     std::string url(std::string_view path) const;
 
     // Terminates the server and waits for it (SIGKILL after 5 s). Idempotent.
@@ -48,12 +49,18 @@ private:
     pid_t m_pid;
     int m_port;
     std::filesystem::path m_scratch; // the server's own files, removed by stop()
+    std::string m_scheme;
 };
 
 // Starts http_test_server.py (see its routes) serving the files under `root`.
 // Returns null, with the reason in `error`, when it is not listening within 10 s.
 std::unique_ptr<HttpTestServer> startFaultServer(const std::filesystem::path& root,
                                                  std::string& error);
+
+// The same speaking HTTPS with a self-signed certificate for 127.0.0.1, which a
+// client that checks certificates refuses.
+std::unique_ptr<HttpTestServer> startTlsFaultServer(const std::filesystem::path& root,
+                                                    std::string& error);
 
 // Starts nginx (/usr/sbin/nginx) serving the files under `root` as plain static
 // files. Returns null, with the reason in `error`, when it is not listening within
