@@ -43,11 +43,10 @@ bool writeAll(int fd, const char* data, std::size_t length) {
 // on the calling thread.
 class BodyTransfer {
 public:
-    BodyTransfer(sUpdateStruct& record, std::string localPath, Reporting reporting, bool traceSteps)
+    BodyTransfer(sUpdateStruct& record, std::string localPath, Reporting reporting)
         : m_record(record)
         , m_localPath(std::move(localPath))
-        , m_reporting(reporting)
-        , m_traceSteps(traceSteps) {}
+        , m_reporting(reporting) {}
 
     ~BodyTransfer() { closeFile(); }
     BodyTransfer(const BodyTransfer&) = delete;
@@ -72,8 +71,7 @@ private:
 
     sUpdateStruct& m_record;
     const std::string m_localPath;
-    const Reporting m_reporting;
-    const bool m_traceSteps;
+    const Reporting m_reporting; // InternetGetFileOnly (None) traces its steps instead
     ResponseHeaders m_headers;
     bool m_begun = false;
     int m_fd = -1;
@@ -83,7 +81,7 @@ private:
 };
 
 void BodyTransfer::traceStep(std::string_view step) const {
-    if (m_traceSteps) {
+    if (m_reporting == Reporting::None) {
         platform::debugTrace("qel: int InternetGetFileOnly(...)---" + std::string(step));
     }
 }
@@ -216,7 +214,7 @@ int download(const std::string& szurl, const char* localName, std::string& local
     }
     localPath = path;
 
-    BodyTransfer transfer(*pupdateStruct, std::move(path), reporting, traceSteps);
+    BodyTransfer transfer(*pupdateStruct, std::move(path), reporting);
     const bool proxied = proxyConfiguredFor(szurl);
     if (traceSteps) {
         platform::debugTrace("qel: int InternetGetFileOnly(...)---InternetGetConnectedState(..)");
@@ -225,7 +223,7 @@ int download(const std::string& szurl, const char* localName, std::string& local
                                  : "qel: int InternetGetFileOnly(...)---!(dwFlags & "
                                    "INTERNET_CONNECTION_PROXY)");
     }
-    // A new agent name for every download, as the lobby's servers know it.
+    // A new agent name for every download: the milliseconds of a monotonic clock.
     CurlRequest request(szurl,
                         "Agent" + std::to_string(static_cast<long>(monotonicMilliseconds())));
     request.setHeaders({"Accept: */*", "Cache-Control: no-cache", "Pragma: no-cache"});
