@@ -12,5 +12,6 @@ int runFetch(std::span<char*> args);
 int runCheck(std::span<char*> args);
 int runRun(std::span<char*> args);
 int runUnpack(std::span<char*> args);
+int runServe(std::span<char*> args);
 
 } // namespace update_tool

@@ -20,6 +20,8 @@ constexpr Subcommand kSubcommands[] = {
     {"run", update_tool::runRun,
      "run INDEX_URL VERSION [--dir DIR] [--name NAME] [--room N]   run one task"},
     {"unpack", update_tool::runUnpack, "unpack ARCHIVE [--dir DIR]   unpack with the library"},
+    {"serve", update_tool::runServe,
+     "serve [--dir DIR] [--port N]   take tasks from the lobby client until idle"},
 };
 
 int usage() {
