@@ -3,12 +3,13 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "config_store/file_io.h"
 #include "config_store/handle_table.h"
-#include "config_store/profile_int.h"
 #include "config_store/store_text.h"
+#include "platform/leading_integer.h"
 
 using config_store::HandleTable;
 using config_store::OpenStore;
@@ -85,7 +86,7 @@ bool cfgClose(CfgHandle handle, std::string* failure) {
 std::int32_t cfgGetValue(CfgHandle handle, const char* section, const char* key,
                          std::int32_t defaultValue) {
     const config_store::KeyEntry* found = findKey(handle, section, key);
-    return found ? config_store::parseProfileInt(found->value) : defaultValue;
+    return found ? platform::leadingInteger(found->value) : defaultValue;
 }
 
 const char* cfgGetValue(CfgHandle handle, const char* section, const char* key,
@@ -105,7 +106,7 @@ bool cfgSetValue(CfgHandle handle, const char* section, const char* key, const c
 }
 
 bool cfgSetValue(CfgHandle handle, const char* section, const char* key, std::int32_t value) {
-    return cfgSetValue(handle, section, key, config_store::formatProfileInt(value).c_str(), 0);
+    return cfgSetValue(handle, section, key, std::to_string(value).c_str(), 0);
 }
 
 bool cfgEraseKey(CfgHandle handle, const char* section, const char* key) {
@@ -160,7 +161,7 @@ bool cfgFindNextKey(CfgHandle handle, const char* section, CfgPosition& position
     const config_store::KeyEntry& entry = found->keys()[index];
     key = entry.name;
     value = entry.value;
-    number = config_store::parseProfileInt(entry.value);
+    number = platform::leadingInteger(entry.value);
     position = positionAt(index + 1, count);
     return true;
 }

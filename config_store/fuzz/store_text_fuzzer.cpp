@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "config_store/profile_int.h"
 #include "config_store/store_text.h"
+#include "platform/leading_integer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
@@ -24,9 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (found == nullptr || found->value != key.value) {
                 std::abort();
             }
-            config_store::parseProfileInt(key.value);
+            platform::leadingInteger(key.value);
         }
     }
-    config_store::parseProfileInt(input);
+    platform::leadingInteger(input);
     return 0;
 }
