@@ -1,7 +1,7 @@
 #include "report_inputs.h"
 
-#include "crash_sender/mail/leading_integer.h"
 #include "crash_sender/mail/mail_message.h"
+#include "platform/leading_integer.h"
 #include "platform/paths.h"
 
 namespace crash_sender {
@@ -30,7 +30,7 @@ std::string commandLineTail(std::span<char* const> arguments) {
 }
 
 bool deleteFlag(std::string_view field) {
-    return crash_mail::leadingInteger(field) > 0;
+    return platform::leadingInteger(field) > 0;
 }
 
 bool acceptCommandLine(ReportInputs& inputs, std::string_view tail) {

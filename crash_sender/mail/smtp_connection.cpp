@@ -9,7 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "leading_integer.h"
+#include "platform/leading_integer.h"
 
 namespace crash_mail {
 namespace {
@@ -136,7 +136,7 @@ SmtpReply SmtpConnection::receiveReply() {
             scanned = end + 1;
             if (!isContinuationLine(line)) {
                 reply.outcome = ReplyOutcome::Complete;
-                reply.code = leadingInteger(line);
+                reply.code = platform::leadingInteger(line);
                 reply.text = withoutLineEnd(std::string_view(m_received).substr(0, scanned));
                 m_received.erase(0, scanned);
                 return reply;
