@@ -1,11 +1,10 @@
 #include "profile_file.h"
 
-#include <algorithm>
-#include <climits>
 #include <fstream>
 #include <system_error>
 #include <unordered_set>
 
+#include "platform/leading_integer.h"
 #include "platform/text_codec.h"
 
 namespace update {
@@ -51,27 +50,6 @@ std::string_view withoutEnclosingQuotes(std::string_view value) {
         return value.substr(1, value.size() - 2);
     }
     return value;
-}
-
-int parseInteger(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && isBlank(text[i])) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    // Accumulated as a negative number, whose range is the larger one.
-    long long value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = std::max(value * 10 - (text[i] - '0'), static_cast<long long>(INT_MIN) - 1);
-    }
-    if (negative) {
-        return static_cast<int>(std::max(value, static_cast<long long>(INT_MIN)));
-    }
-    return static_cast<int>(std::min(-value, static_cast<long long>(INT_MAX)));
 }
 
 } // namespace
@@ -164,7 +142,9 @@ int ProfileFile::integer(std::string_view section, std::string_view key, int def
     if (value == nullptr || !value->has_value() || (*value)->empty()) {
         return defaultValue;
     }
-    return parseInteger(**value);
+    // Values are trimmed already, but a quoted one may still start with blanks, and
+    // the DOS end-of-file mark is one of ours that atoi does not skip.
+    return platform::leadingInteger(trimmed(**value));
 }
 
 } // namespace update

@@ -105,21 +105,16 @@ TEST_P(ProfileFileIntegerTest, ReadsLeadingDecimalNumber) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, ProfileFileIntegerTest,
     ::testing::Values(
-        IntegerCase{"Plain", "k=2", 2}, IntegerCase{"Zero", "k=0", 0},
-        IntegerCase{"LeadingZeros", "k=007", 7}, IntegerCase{"Negative", "k=-1", -1},
-        IntegerCase{"Plus", "k=+4", 4}, IntegerCase{"LeadingBlanksInsideQuotes", "k=\"  12\"", 12},
+        // The number itself is read by platform::leadingInteger (its own table);
+        // here: what the file adds around it.
+        IntegerCase{"Plain", "k=2", 2}, IntegerCase{"Negative", "k=-1", -1},
+        IntegerCase{"LeadingBlanksInsideQuotes", "k=\"  12\"", 12},
+        IntegerCase{"EndOfFileMarkInsideQuotesIsBlank", "k=\"\x1A 12\"", 12},
         IntegerCase{"TrailingTextIgnored", "k=6abc", 6}, IntegerCase{"NoDigitsIsZero", "k=abc", 0},
-        IntegerCase{"SignWithoutDigitsIsZero", "k=-", 0},
-        IntegerCase{"BlankAfterSignIsZero", "k=- 5", 0},
-        IntegerCase{"HexPrefixIsZero", "k=0x10", 0}, IntegerCase{"EmptyIsDefault", "k=", -77},
-        IntegerCase{"QuotedEmptyIsDefault", "k=''", -77},
+        IntegerCase{"EmptyIsDefault", "k=", -77}, IntegerCase{"QuotedEmptyIsDefault", "k=''", -77},
         IntegerCase{"MissingIsDefault", "j=1", -77}, IntegerCase{"NoEqualsIsDefault", "k", -77},
-        IntegerCase{"Largest", "k=2147483647", INT_MAX},
-        IntegerCase{"Smallest", "k=-2147483648", INT_MIN},
         IntegerCase{"OverflowClampedUp", "k=2147483648", INT_MAX},
-        IntegerCase{"UnderflowClampedDown", "k=-2147483649", INT_MIN},
-        IntegerCase{"HugeClamped", "k=99999999999999999999999999999", INT_MAX},
-        IntegerCase{"HugeNegativeClamped", "k=-99999999999999999999999999", INT_MIN}),
+        IntegerCase{"UnderflowClampedDown", "k=-2147483649", INT_MIN}),
     caseName<IntegerCase>);
 
 // Random bytes, weighted towards the characters the parser reacts to, must parse
