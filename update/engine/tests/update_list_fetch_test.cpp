@@ -120,6 +120,27 @@ std::string notExist(const std::string& url) {
     return "更新URL(" + url + ")文件不存在.";
 }
 
+// One FetchUpdateList run for a task that names `indexUrl` and `version`, with
+// the messages it showed. The out-parameters start as "untouched", so a run that
+// fails can be seen to leave them alone.
+struct FetchRun {
+    bool fetched = false;
+    std::string listPath = "untouched";
+    std::string listUrl = "untouched";
+    std::vector<ShownMessage> shown;
+};
+
+FetchRun fetchList(const std::string& indexUrl, const std::string& version = {}) {
+    RecordingPresenter presenter;
+    update::sUpdateStruct task;
+    update::setWireText(task.g_url, indexUrl);
+    update::setWireText(task.g_ver, version);
+    FetchRun run;
+    run.fetched = update::FetchUpdateList(task, run.listPath, run.listUrl);
+    run.shown = presenter.shown();
+    return run;
+}
+
 const std::string kList = "[list0]\naction=1\ncmd=CRE\ndestfile=games\n[list1]\naction=0\n";
 
 struct FetchCase {
@@ -144,28 +165,22 @@ TEST_P(UpdateListFetchTest, FetchesTheListTheIndexNamesForTheVersion) {
     }
     const std::string indexUrl = publish("index.ini", index);
 
-    RecordingPresenter presenter;
-    update::sUpdateStruct task;
-    update::setWireText(task.g_url, indexUrl);
-    update::setWireText(task.g_ver, c.version);
-    std::string listPath = "untouched";
-    std::string listUrl = "untouched";
-    const bool fetched = update::FetchUpdateList(task, listPath, listUrl);
+    const FetchRun run = fetchList(indexUrl, c.version);
 
     EXPECT_EQ(fs::current_path(), m_updateDirectory.path());
     EXPECT_EQ(newTraceLines(), indexUrl + "\r\n");
     if (c.listName == nullptr) {
-        EXPECT_FALSE(fetched);
-        EXPECT_EQ(presenter.shown(), std::vector<ShownMessage>{notice("更新URL(" + indexUrl +
-                                                                      ")文件内other项配置错误.")});
-        EXPECT_EQ(listPath, "untouched");
-        EXPECT_EQ(listUrl, "untouched");
+        EXPECT_FALSE(run.fetched);
+        EXPECT_EQ(run.shown, std::vector<ShownMessage>{
+                                 notice("更新URL(" + indexUrl + ")文件内other项配置错误.")});
+        EXPECT_EQ(run.listPath, "untouched");
+        EXPECT_EQ(run.listUrl, "untouched");
         return;
     }
-    ASSERT_TRUE(fetched);
-    EXPECT_TRUE(presenter.shown().empty());
-    EXPECT_EQ(listUrl, url(c.listName));
-    EXPECT_EQ(readBytes(listPath), readBytes(m_webRoot.path() / c.listName));
+    ASSERT_TRUE(run.fetched);
+    EXPECT_TRUE(run.shown.empty());
+    EXPECT_EQ(run.listUrl, url(c.listName));
+    EXPECT_EQ(readBytes(run.listPath), readBytes(m_webRoot.path() / c.listName));
     // Index and list both stay behind as temporary files "kiv…".
     std::vector<std::string> temporaryFiles;
     for (const auto& file : fs::directory_iterator(m_temporaryDirectory.path())) {
@@ -173,7 +188,7 @@ TEST_P(UpdateListFetchTest, FetchesTheListTheIndexNamesForTheVersion) {
     }
     ASSERT_EQ(temporaryFiles.size(), 2u);
     EXPECT_TRUE(temporaryFiles[0].starts_with("kiv") && temporaryFiles[1].starts_with("kiv"));
-    EXPECT_EQ(fs::path(listPath).parent_path(), m_temporaryDirectory.path());
+    EXPECT_EQ(fs::path(run.listPath).parent_path(), m_temporaryDirectory.path());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -190,56 +205,38 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<FetchCase>& test) { return test.param.name; });
 
 TEST_F(UpdateListServerTest, MissingIndexGivesNotExistMessageAndNoTraceLine) {
-    RecordingPresenter presenter;
-    update::sUpdateStruct task;
     const std::string indexUrl = url("missing-index.ini");
-    update::setWireText(task.g_url, indexUrl);
-    update::setWireText(task.g_ver, "1.0");
-    std::string listPath;
-    std::string listUrl;
-    EXPECT_FALSE(update::FetchUpdateList(task, listPath, listUrl));
-    EXPECT_EQ(presenter.shown(), std::vector<ShownMessage>{notice(notExist(indexUrl))});
+    const FetchRun run = fetchList(indexUrl, "1.0");
+    EXPECT_FALSE(run.fetched);
+    EXPECT_EQ(run.shown, std::vector<ShownMessage>{notice(notExist(indexUrl))});
     EXPECT_EQ(newTraceLines(), "");
 }
 
 TEST_F(UpdateListServerTest, MissingListGivesNotExistMessageWithListUrl) {
     const std::string listUrl = url("missing-list.ini");
     const std::string indexUrl = publish("index.ini", "[config]\nother=" + listUrl + "\n");
-    RecordingPresenter presenter;
-    update::sUpdateStruct task;
-    update::setWireText(task.g_url, indexUrl);
-    std::string listPath;
-    std::string fetchedUrl;
-    EXPECT_FALSE(update::FetchUpdateList(task, listPath, fetchedUrl));
-    EXPECT_EQ(presenter.shown(), std::vector<ShownMessage>{notice(notExist(listUrl))});
+    const FetchRun run = fetchList(indexUrl);
+    EXPECT_FALSE(run.fetched);
+    EXPECT_EQ(run.shown, std::vector<ShownMessage>{notice(notExist(listUrl))});
     EXPECT_EQ(newTraceLines(), indexUrl + "\r\n");
 }
 
 TEST_F(UpdateListServerTest, ListUrlLongerThanItsBufferIsRefused) {
     const std::string longUrl = url(std::string(998, 'x'));
     const std::string indexUrl = publish("index.ini", "[config]\nother=" + longUrl + "\n");
-    RecordingPresenter presenter;
-    update::sUpdateStruct task;
-    update::setWireText(task.g_url, indexUrl);
-    std::string listPath;
-    std::string listUrl;
-    EXPECT_FALSE(update::FetchUpdateList(task, listPath, listUrl));
-    EXPECT_EQ(presenter.shown(),
-              std::vector<ShownMessage>{
-                  error("更新URL(" + indexUrl + ")文件内other项配置错误,网址超过998字节.")});
+    const FetchRun run = fetchList(indexUrl);
+    EXPECT_FALSE(run.fetched);
+    EXPECT_EQ(run.shown, std::vector<ShownMessage>{error(
+                             "更新URL(" + indexUrl + ")文件内other项配置错误,网址超过998字节.")});
 }
 
 TEST_F(UpdateListServerTest, UnreachableIndexHostGivesNotExistMessage) {
-    RecordingPresenter presenter;
-    update::sUpdateStruct task;
     const std::string indexUrl =
         "http://127.0.0.1:" + std::to_string(update::test_servers::unusedLoopbackPort()) +
         "/index.ini";
-    update::setWireText(task.g_url, indexUrl);
-    std::string listPath;
-    std::string listUrl;
-    EXPECT_FALSE(update::FetchUpdateList(task, listPath, listUrl));
-    EXPECT_EQ(presenter.shown(), std::vector<ShownMessage>{notice(notExist(indexUrl))});
+    const FetchRun run = fetchList(indexUrl);
+    EXPECT_FALSE(run.fetched);
+    EXPECT_EQ(run.shown, std::vector<ShownMessage>{notice(notExist(indexUrl))});
 }
 
 // Going on in the wrong directory would install the update's files there.
@@ -248,13 +245,9 @@ TEST(UpdateListDirectoryTest, MissingUpdateDirectoryStopsBeforeAnyDownload) {
     const fs::path missing = parent.path() / "gone";
     update::setAppPath(missing);
     const fs::path start = fs::current_path();
-    RecordingPresenter presenter;
-    update::sUpdateStruct task;
-    update::setWireText(task.g_url, "http://127.0.0.1:1/index.ini");
-    std::string listPath;
-    std::string listUrl;
-    EXPECT_FALSE(update::FetchUpdateList(task, listPath, listUrl));
-    EXPECT_EQ(presenter.shown(),
+    const FetchRun run = fetchList("http://127.0.0.1:1/index.ini");
+    EXPECT_FALSE(run.fetched);
+    EXPECT_EQ(run.shown,
               std::vector<ShownMessage>{error("设置当前目录失败,目录:" + missing.string() +
                                               "/.错误号:" + std::to_string(ENOENT))});
     EXPECT_EQ(fs::current_path(), start);
