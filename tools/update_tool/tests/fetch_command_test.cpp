@@ -1,19 +1,14 @@
 // update-tool fetch run as a program: where the file lands, what it prints and
 // its exit code, against a real server on loopback.
-#include <chrono>
 #include <filesystem>
 #include <ostream>
 #include <string>
-#include <thread>
 #include <vector>
-
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "tool_process.h"
 #include "update/engine/tests/download_fixture.h"
 #include "update/engine/tests/http_test_servers.h"
 
@@ -25,48 +20,7 @@ using update::download_testing::readBytes;
 using update::test_servers::HttpTestServer;
 using update::test_servers::ScratchDirectory;
 
-struct ToolRun {
-    int exitCode = -1;
-    std::string stderrText;
-};
-
-// Runs update-tool with `args` in `directory`; kills it after 30 s.
-ToolRun runTool(const std::vector<std::string>& args, const fs::path& directory) {
-    std::vector<char*> argv{const_cast<char*>(UPDATE_TOOL)};
-    for (const std::string& arg : args) {
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    }
-    argv.push_back(nullptr);
-    const fs::path errors = directory / "stderr.txt";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = -1;
-    ToolRun run;
-    if (posix_spawn(&pid, UPDATE_TOOL, &actions, nullptr, argv.data(), environ) != 0) {
-        ADD_FAILURE() << "cannot start " << UPDATE_TOOL;
-        posix_spawn_file_actions_destroy(&actions);
-        return run;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    int status = 0;
-    while (::waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
-            ADD_FAILURE() << "update-tool did not end within 30 s";
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.stderrText = readBytes(errors);
-    return run;
-}
+using update_tool_test::runTool;
 
 struct FetchCase {
     const char* name;
@@ -100,7 +54,7 @@ TEST_P(FetchCommandTest, DownloadsAndExitsWithTheResult) {
         file.replace(0, 4, folder.path().string());
     }
 
-    const ToolRun run = runTool({"fetch", url, file}, folder.path());
+    const auto run = runTool(UPDATE_TOOL, {"fetch", url, file}, folder.path());
 
     EXPECT_EQ(run.exitCode, c.exitCode) << run.stderrText;
     EXPECT_THAT(run.stderrText, ::testing::HasSubstr(c.printed));
@@ -129,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(FetchCommand, WrongArgumentCountIsAUsageError) {
     ScratchDirectory folder;
-    const ToolRun run = runTool({"fetch", "http://127.0.0.1:1/x"}, folder.path());
+    const auto run = runTool(UPDATE_TOOL, {"fetch", "http://127.0.0.1:1/x"}, folder.path());
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_THAT(run.stderrText, ::testing::HasSubstr("usage: update-tool fetch URL FILE"));
 }
