@@ -1,5 +1,34 @@
-# Shared by the benchmark scripts: paired timing of two commands and medians.
+# Shared by the benchmark scripts: a scratch folder and background servers that
+# are cleaned up on exit, paired timing of two commands, and medians.
 # Source it; it defines functions only.
+
+# bench_setup NAME: makes $work (a scratch folder) and arranges that it, and every
+# process started with bench_background, goes away when the script exits.
+bench_setup() {
+  work=$(mktemp -d "${TMPDIR:-/tmp}/bench-$1.XXXXXX")
+  bench_pids=()
+  trap bench_cleanup EXIT
+}
+
+bench_cleanup() {
+  local pid
+  for pid in "${bench_pids[@]}"; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  rm -rf "$work"
+}
+
+# bench_background COMMAND...: starts a server for the benchmark, stopped at exit.
+bench_background() {
+  "$@" &
+  bench_pids+=($!)
+}
+
+# free_port: a loopback port nobody listens on right now.
+free_port() {
+  /usr/bin/python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
 
 # Reads numbers, one a line; prints their median.
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }

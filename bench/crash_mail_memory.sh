@@ -5,18 +5,10 @@
 # usage: [BUILD_BIN=build/bin] bench/crash_mail_memory.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/bench/common.sh"
 bin=${BUILD_BIN:-$root/build/bin}
 limit_kib=$((64 * 1024))
-work=$(mktemp -d)
-sink_pid=
-cleanup() {
-  if [[ -n $sink_pid ]]; then
-    kill "$sink_pid" 2>/dev/null || true
-    wait "$sink_pid" 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
+bench_setup crash-mail
 
 head -c 200000000 /dev/urandom >"$work/report.dmp"
 
@@ -43,9 +35,8 @@ send 250 discarded\r\n
 read
 send 221 bye\r\n
 SCRIPT
-/usr/bin/python3 "$root/crash_sender/mail/tests/scripted_smtp_server.py" \
-  "$work/script.txt" /dev/null >"$work/port" &
-sink_pid=$!
+bench_background /usr/bin/python3 "$root/crash_sender/mail/tests/scripted_smtp_server.py" \
+  "$work/script.txt" /dev/null >"$work/port"
 for _ in $(seq 100); do
   [[ -s $work/port ]] && break
   sleep 0.1

@@ -11,8 +11,7 @@ tool=${BUILD_BIN:?BUILD_BIN must name the folder holding update-tool}/update-too
 runs=${RUNS:-5}
 [[ -x $tool ]] || { echo "no update-tool in $BUILD_BIN" >&2; exit 1; }
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/bench-unpack.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+bench_setup unpack
 mkdir -p "$work/tree/small" "$work/out"
 
 echo "making the archive..."
