@@ -8,6 +8,10 @@
 #include "update/engine/lobby_port.h"
 
 int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fputs(lobby_sim::usageText(), stderr);
+        return 2;
+    }
     const lobby_sim::ParsedArguments parsed =
         lobby_sim::parseArguments(std::span<char*>(argv + 1, static_cast<std::size_t>(argc - 1)));
     if (parsed.help) {

@@ -88,6 +88,9 @@ int runServe(std::span<char*> args) {
                         view.showDropped(*task);
                     }
                 }
+                // In this same turn of the loop, so that no scheduler run still
+                // queued can start a task just shown as dropped.
+                update.queue().CancelAll();
                 update.close(1);
             });
         });

@@ -81,6 +81,12 @@ bool CSocket32::Start(ISimpleSocket* sink) {
     if (!m_configured || m_receiver.joinable()) {
         return false;
     }
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_stopped) {
+            return false;
+        }
+    }
     m_pSink = sink;
     if (SetClientSimpleSocket() != 0) {
         return false;

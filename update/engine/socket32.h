@@ -51,7 +51,8 @@ public:
     // Stores the receiver (not owned; it must outlive stop()), connects, and
     // starts the receive loop. True once it got as far as starting the loop,
     // whether the connection and the thread's start succeeded or not (a failed
-    // start is traced). False when the link is unconfigured or was started before.
+    // start is traced). False when the link is unconfigured, or was started or
+    // stopped before.
     bool Start(ISimpleSocket* sink);
 
     // The receive loop, on the link's thread, until stop(). Returns 0.

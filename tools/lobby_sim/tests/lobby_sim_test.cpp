@@ -168,6 +168,9 @@ TEST_F(LobbySimTest, HelpAndBadArguments) {
     auto help = update_tool_test::runTool(LOBBY_SIM, {"--help"}, m_folder.path());
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_THAT(help.stdoutText, HasSubstr("Which reports are expected"));
+    auto bare = update_tool_test::runTool(LOBBY_SIM, {}, m_folder.path());
+    EXPECT_EQ(bare.exitCode, 2);
+    EXPECT_THAT(bare.stderrText, HasSubstr("usage: lobby-sim"));
     auto bad = update_tool_test::runTool(LOBBY_SIM, {"--task", "nope"}, m_folder.path());
     EXPECT_EQ(bad.exitCode, 2);
     EXPECT_THAT(bad.stderrText, HasSubstr("--task takes ROOM:NAME:VERSION:INDEX_URL"));

@@ -217,6 +217,8 @@ TEST_F(LinkTest, StopEndsAReceiveInProgressAtOnce) {
     const std::string report = wireRecord(5);
     link.SendReport(report.data(), static_cast<int>(report.size()));
     link.stop();
+    EXPECT_FALSE(link.Start(&m_sink));
+    EXPECT_FALSE(m_listener.accept(200ms));
 }
 
 TEST_F(LinkTest, StopEndsTheRetryPauseAtOnce) {
