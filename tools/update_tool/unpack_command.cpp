@@ -61,7 +61,7 @@ int runUnpack(std::span<char*> args) {
     update::UnpackJob progressJob{&record, archive.string(), unzipComplete};
     std::thread progress([&progressJob] { update::UnzipProgressThread(progressJob); });
     const int result = onUpdateFile(archive.c_str());
-    progressJob.done = true;
+    progressJob.markDone();
     progress.join();
     record.fProgress = 1.0f;
     printer.stop();

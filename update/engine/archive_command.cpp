@@ -46,7 +46,7 @@ int unpackArchiveEntry(const std::string& destfile, sUpdateStruct& record) {
         reinterpret_cast<int (*)(const char*)>(library.symbol("OnUpdateFile"));
     if (!onUpdateFile) {
         showLibraryError("动态库加载失败");
-        progressJob.done = true;
+        progressJob.markDone();
         progress.join();
         return -1;
     }
@@ -55,7 +55,7 @@ int unpackArchiveEntry(const std::string& destfile, sUpdateStruct& record) {
                       }};
     std::thread call([&callJob] { UnzipCallThread(callJob); });
     call.join();
-    progressJob.done = true;
+    progressJob.markDone();
     progress.join();
 
     record.nState = 2;

@@ -207,11 +207,29 @@ int UnzipProgressThread(UnpackJob& job) {
     if (record.nListIndex >= 0 && taskListView()) {
         record.bInstalling = true;
     }
-    while (!g_bStop && !job.done && job.function) {
+    while (!g_bStop && !job.isDone() && job.function) {
         record.fProgress = job.function(job.archivePath.c_str());
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        job.waitDone(std::chrono::milliseconds(100));
     }
     return 0;
+}
+
+void UnpackJob::markDone() {
+    {
+        std::lock_guard lock(m_doneMutex);
+        m_done = true;
+    }
+    m_doneChanged.notify_all();
+}
+
+bool UnpackJob::isDone() const {
+    std::lock_guard lock(m_doneMutex);
+    return m_done;
+}
+
+bool UnpackJob::waitDone(std::chrono::milliseconds period) {
+    std::unique_lock lock(m_doneMutex);
+    return m_doneChanged.wait_for(lock, period, [this] { return m_done; });
 }
 
 } // namespace update

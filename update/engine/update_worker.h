@@ -1,8 +1,11 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace update {
@@ -39,10 +42,26 @@ int DownloadEntryThread(DownloadJob& job);
 using UnzipFunction = std::function<float(const char*)>;
 
 struct UnpackJob {
+    UnpackJob(sUpdateStruct* job, std::string archive, UnzipFunction call)
+        : record(job)
+        , archivePath(std::move(archive))
+        , function(std::move(call)) {}
+
     sUpdateStruct* record;
     std::string archivePath; // the entry's destfile, relative to Update's directory
     UnzipFunction function;
-    std::atomic<bool> done{false};
+
+    // Set once the unpacking call has returned; wakes the polling thread at once,
+    // so that a finished unpacking never waits out a polling period.
+    void markDone();
+    bool isDone() const;
+    // Waits up to `period` for markDone(); true when it came.
+    bool waitDone(std::chrono::milliseconds period);
+
+private:
+    mutable std::mutex m_doneMutex;
+    std::condition_variable m_doneChanged;
+    bool m_done = false; // guarded by m_doneMutex
 };
 
 // Calls the job's function once (the unpacking).
