@@ -128,7 +128,7 @@ bool LobbySession::expect(const std::string& record) {
     return !duplicate;
 }
 
-void LobbySession::sendTask(const TaskSpec& task) {
+void LobbySession::sendTask(const SimTask& task) {
     // What has been reported decides whether the room is still outstanding.
     drainReports();
     const std::string record = buildRecord(task, m_options.flag, m_options.noNul);

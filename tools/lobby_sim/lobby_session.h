@@ -24,7 +24,7 @@ private:
     bool runStep(const Step& step);
     bool ensureConnected();
     bool restart();
-    void sendTask(const TaskSpec& task);
+    void sendTask(const SimTask& task);
     void sendGarbage(std::size_t count);
     // True when the record is expected to be reported, and then notes it.
     bool expect(const std::string& record);

@@ -22,7 +22,7 @@ void fillField(char (&field)[N], bool queryMark) {
 
 } // namespace
 
-std::string buildRecord(const TaskSpec& task, std::uint8_t flag, bool noNul) {
+std::string buildRecord(const SimTask& task, std::uint8_t flag, bool noNul) {
     update::TaskWireImage image{};
     image.bFlag = flag;
     std::copy(std::begin(kReservedPattern), std::end(kReservedPattern), image.reserved);

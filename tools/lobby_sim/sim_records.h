@@ -11,7 +11,7 @@ namespace lobby_sim {
 // A task's wire record (1228 bytes): `flag` in byte 0, a fixed pattern in the
 // reserved bytes, texts in the legacy code page; with `noNul` every text field is
 // filled to its end (see --no-nul).
-std::string buildRecord(const TaskSpec& task, std::uint8_t flag, bool noNul);
+std::string buildRecord(const SimTask& task, std::uint8_t flag, bool noNul);
 
 // `count` pseudo-random bytes.
 std::string garbageBytes(std::mt19937& random, std::size_t count);

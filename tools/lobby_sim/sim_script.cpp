@@ -24,7 +24,7 @@ constexpr long kMaxSleep = 600000;
 
 } // namespace
 
-bool parseTask(const std::string& text, TaskSpec& task, std::string& error) {
+bool parseTask(const std::string& text, SimTask& task, std::string& error) {
     const std::size_t first = text.find(':');
     const std::size_t second = first == std::string::npos ? first : text.find(':', first + 1);
     const std::size_t third = second == std::string::npos ? second : text.find(':', second + 1);

@@ -9,7 +9,7 @@
 namespace lobby_sim {
 
 // A task as given on the command line; texts in UTF-8.
-struct TaskSpec {
+struct SimTask {
     std::int32_t room = 0;
     std::string name;
     std::string version;
@@ -26,7 +26,7 @@ enum class StepKind {
 
 struct Step {
     StepKind kind = StepKind::Task;
-    TaskSpec task;
+    SimTask task;
     long number = 0;
 };
 
@@ -52,7 +52,7 @@ ParsedArguments parseArguments(std::span<char*> args);
 
 // ROOM:NAME:VERSION:INDEX_URL, split at the first three colons (the URL keeps
 // its own). False, with the reason in `error`, when it is not of that form.
-bool parseTask(const std::string& text, TaskSpec& task, std::string& error);
+bool parseTask(const std::string& text, SimTask& task, std::string& error);
 
 // The text of --help.
 const char* usageText();

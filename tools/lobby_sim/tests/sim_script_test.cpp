@@ -14,14 +14,14 @@
 namespace {
 
 using lobby_sim::parseArguments;
+using lobby_sim::SimTask;
 using lobby_sim::StepKind;
-using lobby_sim::TaskSpec;
 using ::testing::HasSubstr;
 
 struct TaskCase {
     const char* text;
     bool valid;
-    TaskSpec task;
+    SimTask task;
 };
 
 TEST(SimScript, TasksSplitAtTheirFirstThreeColons) {
@@ -36,7 +36,7 @@ TEST(SimScript, TasksSplitAtTheirFirstThreeColons) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        TaskSpec task;
+        SimTask task;
         std::string error;
         ASSERT_EQ(lobby_sim::parseTask(c.text, task, error), c.valid) << error;
         if (c.valid) {
