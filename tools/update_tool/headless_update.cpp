@@ -33,14 +33,20 @@ void HeadlessUpdate::refreshRows() {
 
 void HeadlessUpdate::close(int exitCode) {
     m_loop.post([this, exitCode] {
+        if (m_beforeClose) {
+            m_beforeClose();
+        }
+        // In this same turn of the loop, so that no scheduler run still queued
+        // can start a task that closing drops.
         m_queue.CancelAll();
         m_loop.quit(exitCode);
     });
 }
 
 void HeadlessUpdate::StartCloseTimer() {
-    m_loop.postDelayed(m_closeDelay, [this] {
-        if (m_queue.CloseTimerFired()) {
+    const unsigned generation = ++m_closeTimerGeneration;
+    m_loop.postDelayed(m_closeDelay, [this, generation] {
+        if (generation == m_closeTimerGeneration && m_queue.CloseTimerFired()) {
             close(0);
         }
     });

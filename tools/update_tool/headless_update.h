@@ -24,6 +24,11 @@ public:
 
     // Code 3 (connect to the lobby client) is the host's: this is called for it.
     void setStartLink(std::function<void()> startLink) { m_startLink = std::move(startLink); }
+    // Called on the loop's thread when closing begins, before the tasks are
+    // dropped: the place to stop whatever feeds the queue.
+    void setBeforeClose(std::function<void()> beforeClose) {
+        m_beforeClose = std::move(beforeClose);
+    }
 
     // Runs until closed; returns the code given to close().
     int run();
@@ -45,6 +50,10 @@ private:
     update::TaskListView& m_view;
     std::chrono::milliseconds m_closeDelay;
     std::function<void()> m_startLink;
+    std::function<void()> m_beforeClose;
+    // Only the latest close timer may close, as restarting a window timer
+    // replaces it. Touched on the loop's thread only.
+    unsigned m_closeTimerGeneration = 0;
     platform::EventLoop m_loop;
     update::TaskQueue m_queue; // after the loop: its threads post into the loop
 };

@@ -77,29 +77,24 @@ int runServe(std::span<char*> args) {
             kCloseDelay);
         update::QueueIntake intake(update.queue());
         update.setStartLink([&link, &intake] { link.Start(&intake); });
-        // SIGINT and SIGTERM close as the window's close button does: no more
-        // tasks come in, the running one stops, the waiting ones are dropped.
-        // Taken before any other thread exists.
-        const platform::TerminationSignals signals([&](int) {
-            update.loop().post([&] {
-                link.stop();
-                for (const auto& task : update.queue().snapshot()) {
-                    if (task->nState == 0) {
-                        view.showDropped(*task);
-                    }
+        // Closing, by the close timer or by a signal, first stops the link, so
+        // that no task comes in that closing would drop unreported.
+        update.setBeforeClose([&link, &update, &view] {
+            link.stop();
+            for (const auto& task : update.queue().snapshot()) {
+                if (task->nState == 0) {
+                    view.showDropped(*task);
                 }
-                // In this same turn of the loop, so that no scheduler run still
-                // queued can start a task just shown as dropped.
-                update.queue().CancelAll();
-                update.close(1);
-            });
+            }
         });
+        // SIGINT and SIGTERM close as the window's close button does: the
+        // running task stops, the waiting ones are dropped. Taken before any
+        // other thread exists.
+        const platform::TerminationSignals signals([&update](int) { update.close(1); });
         update.loop().postDelayed(kLinkDelay, [&update] {
             update.Post({update::MyMessageCode::StartLink, nullptr, -1});
         });
         closed = update.run();
-        // Before the queue goes: the receive loop hands records to it.
-        link.stop();
     } // every task thread has ended here
     return closed;
 }
