@@ -2,7 +2,6 @@
 // one whole task as Update runs it, without the window.
 #include <atomic>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include <unistd.h>
@@ -10,14 +9,12 @@
 #include "command_options.h"
 #include "commands.h"
 #include "headless_update.h"
-#include "platform/paths.h"
 #include "platform/termination_signals.h"
 #include "task_status_view.h"
-#include "update/engine/process_state.h"
 #include "update/engine/task_record.h"
 #include "update/engine/task_window.h"
-#include "update/engine/trace_log.h"
 #include "update/engine/update_worker.h"
+#include "update_directory.h"
 
 namespace update_tool {
 namespace {
@@ -41,14 +38,9 @@ int runRun(std::span<char*> args) {
                    stderr);
         return 2;
     }
-    const std::string directory = options.value("--dir", platform::programDirectory().string());
-    std::error_code error;
-    if (!std::filesystem::is_directory(directory, error)) {
-        std::fprintf(stderr, "update-tool run: '%s' is not a folder\n", directory.c_str());
+    if (!enterUpdateDirectory("run", options.value("--dir", ""))) {
         return 2;
     }
-    update::traceLog(); // "output.txt" in the starting folder, truncated now
-    update::setAppPath(std::filesystem::absolute(directory));
 
     update::TaskWireImage image{};
     image.nRoomID = room;

@@ -3,21 +3,18 @@
 // each back when it has ended, and ends one second after the last task.
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "command_options.h"
 #include "commands.h"
 #include "headless_update.h"
-#include "platform/paths.h"
 #include "platform/termination_signals.h"
 #include "serve_status_view.h"
-#include "update/engine/process_state.h"
 #include "update/engine/queue_intake.h"
 #include "update/engine/socket32.h"
 #include "update/engine/task_message.h"
-#include "update/engine/trace_log.h"
 #include "update/engine/update_worker.h"
+#include "update_directory.h"
 
 namespace update_tool {
 namespace {
@@ -49,14 +46,9 @@ int runServe(std::span<char*> args) {
     if (options.has("--port") && (port < 1 || port > 65535)) {
         return usageError("--port takes a TCP port (1 to 65535)");
     }
-    const std::string directory = options.value("--dir", platform::programDirectory().string());
-    std::error_code error;
-    if (!std::filesystem::is_directory(directory, error)) {
-        std::fprintf(stderr, "update-tool serve: '%s' is not a folder\n", directory.c_str());
+    if (!enterUpdateDirectory("serve", options.value("--dir", ""))) {
         return 2;
     }
-    update::traceLog(); // "output.txt" in the starting folder, truncated now
-    update::setAppPath(std::filesystem::absolute(directory));
 
     // The lobby client's configuration is read here, in the starting folder,
     // before any task makes Update's directory the current one.
