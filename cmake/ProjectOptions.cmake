@@ -47,7 +47,9 @@ function(lobby_test name)
     else()
         target_link_libraries(${name} PRIVATE GTest::gtest_main)
     endif()
+    # NO_PRETTY_VALUES: a parameter's bytes would otherwise become part of the test's name.
     gtest_discover_tests(${name}
+        NO_PRETTY_VALUES
         WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
         PROPERTIES TIMEOUT 120
         DISCOVERY_TIMEOUT 30)
