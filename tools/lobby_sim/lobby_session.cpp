@@ -190,7 +190,7 @@ void LobbySession::pump(Clock::time_point until) {
         return;
     }
     std::string bytes;
-    if (!m_server.read(until, bytes)) {
+    if (!m_server.readSome(until, bytes)) {
         print("connection closed by Update");
     }
     received(bytes);
@@ -202,7 +202,7 @@ void LobbySession::drainReports() {
         if (!m_server.connected()) {
             return;
         }
-        if (!m_server.read(Clock::now(), bytes)) {
+        if (!m_server.readSome(Clock::now(), bytes)) {
             print("connection closed by Update");
         }
         if (bytes.empty()) {

@@ -4,11 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "lobby_server.h"
+#include "platform/loopback_listener.h"
 #include "sim_script.h"
 #include "update/engine/record_stream.h"
 
 namespace lobby_sim {
+
+using Clock = platform::LoopbackListener::Clock;
 
 // Carries out the steps of the command line against one Update, checking each
 // report against the record it answers, and prints what happens (see --help).
@@ -42,7 +44,7 @@ private:
     const SimOptions& m_options;
     const int m_port;
     const Clock::time_point m_deadline;
-    LobbyServer m_server;
+    platform::LoopbackListener m_server; // where Update connects
     update::RecordStream m_reportStream;
     std::vector<std::string> m_outstanding; // sent, expected, not yet reported
     std::string m_held;                     // a record waiting for its pair (--coalesce)

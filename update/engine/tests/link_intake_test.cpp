@@ -13,8 +13,8 @@
 
 #include <gtest/gtest.h>
 
-#include "loopback_listener.h"
 #include "platform/event_loop.h"
+#include "platform/loopback_listener.h"
 #include "platform/text_codec.h"
 #include "recording_ports.h"
 #include "recording_presenter.h"
@@ -29,6 +29,7 @@ namespace {
 using namespace std::chrono_literals;
 using namespace update;
 using namespace update::testing;
+using platform::LoopbackListener;
 using Clock = std::chrono::steady_clock;
 
 // The window's thread: hands posted messages to the queue, in order.
@@ -82,12 +83,13 @@ std::string boundedName(const std::string& record) {
 class LinkIntakeTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(m_listener.listening());
+        std::string error;
+        ASSERT_TRUE(m_listener.listen(0, error)) << error;
         m_link.setPort(m_listener.port());
         m_target.attach(m_queue);
         m_loopThread = std::thread([this] { m_target.loop().run(); });
         ASSERT_TRUE(m_link.Start(&m_intake));
-        ASSERT_TRUE(m_listener.accept(2s));
+        ASSERT_TRUE(m_listener.accept(Clock::now() + 2s));
     }
 
     void TearDown() override {
@@ -101,7 +103,7 @@ protected:
     void readReports(std::chrono::milliseconds limit, Done done) {
         const auto deadline = Clock::now() + limit;
         while (!done() && Clock::now() < deadline) {
-            const std::string bytes = m_listener.read(kWireRecordSize, 50ms);
+            const std::string bytes = m_listener.readFully(kWireRecordSize, Clock::now() + 50ms);
             m_reportStream.append(bytes.data(), bytes.size(), [this](const char* report) {
                 m_reports.emplace_back(report, kWireRecordSize);
             });
@@ -183,8 +185,9 @@ TEST_F(LinkIntakeTest, AConnectionEndingInsideARecordLeavesTheNextConnectionInSt
         ASSERT_TRUE(
             m_listener.write(randomBytes(random, 1 + random() % (kWireRecordSize - 1), false)));
         m_listener.closeAll();
-        ASSERT_TRUE(m_listener.listen());
-        ASSERT_TRUE(m_listener.accept(2s));
+        std::string error;
+        ASSERT_TRUE(m_listener.listen(m_listener.port(), error)) << error;
+        ASSERT_TRUE(m_listener.accept(Clock::now() + 2s));
         std::string record = randomBytes(random, kWireRecordSize, true);
         ASSERT_TRUE(m_listener.write(record));
         m_reports.clear();

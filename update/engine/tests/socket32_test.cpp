@@ -15,7 +15,7 @@
 #include "config_store/config_store.h"
 #include "download_fixture.h"
 #include "http_test_servers.h"
-#include "loopback_listener.h"
+#include "platform/loopback_listener.h"
 #include "update/engine/simple_socket.h"
 #include "update/engine/task_record.h"
 
@@ -23,13 +23,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using platform::LoopbackListener;
 using ::testing::Contains;
 using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
 using update::CSocket32;
 using update::kWireRecordSize;
 using update::download_testing::TraceRecorder;
-using update::testing::LoopbackListener;
 using Clock = std::chrono::steady_clock;
 
 constexpr const char* kReceiveFailed = "qel: SimpleSocket->Receive(..) 错误，可能断线.";
@@ -74,7 +74,8 @@ std::size_t countLines(const std::vector<std::string>& lines, const std::string&
 class LinkTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(m_listener.listening());
+        std::string error;
+        ASSERT_TRUE(m_listener.listen(0, error)) << error;
         writePort(m_listener.port());
     }
 
@@ -103,11 +104,12 @@ protected:
 TEST_F(LinkTest, ConnectsToTheConfiguredPortOnce) {
     CSocket32& link = startLink();
     EXPECT_EQ(link.port(), m_listener.port());
-    ASSERT_TRUE(m_listener.accept(2s));
+    ASSERT_TRUE(m_listener.accept(Clock::now() + 2s));
     EXPECT_THAT(m_trace.lines(), Contains("dorp123: update SetClientSimpleSocket port no  " +
                                           std::to_string(m_listener.port())));
     EXPECT_FALSE(link.Start(&m_sink));
-    EXPECT_FALSE(m_listener.accept(300ms)) << "a second Start made a second connection";
+    EXPECT_FALSE(m_listener.accept(Clock::now() + 300ms))
+        << "a second Start made a second connection";
 }
 
 struct WritePattern {
@@ -125,7 +127,7 @@ class LinkRecordTest : public LinkTest, public ::testing::WithParamInterface<Wri
 // split over two receives and both records of a receive that held two.
 TEST_P(LinkRecordTest, EveryWrittenRecordBecomesExactlyOneCall) {
     startLink();
-    ASSERT_TRUE(m_listener.accept(2s));
+    ASSERT_TRUE(m_listener.accept(Clock::now() + 2s));
     const std::vector<std::string> records{wireRecord(1), wireRecord(2), wireRecord(3)};
     std::string stream;
     for (const auto& record : records) {
@@ -154,32 +156,33 @@ INSTANTIATE_TEST_SUITE_P(Writes, LinkRecordTest,
 
 TEST_F(LinkTest, ReportsGoBackWhole) {
     CSocket32& link = startLink();
-    ASSERT_TRUE(m_listener.accept(2s));
+    ASSERT_TRUE(m_listener.accept(Clock::now() + 2s));
     const std::string report = wireRecord(9);
     link.SendReport(report.data(), static_cast<int>(report.size()));
     link.SendReport(report.data(), static_cast<int>(report.size()));
-    EXPECT_EQ(m_listener.read(2 * kWireRecordSize, 2s), report + report);
+    EXPECT_EQ(m_listener.readFully(2 * kWireRecordSize, Clock::now() + 2s), report + report);
 }
 
 // The original never connected again: once the lobby client had restarted,
 // tasks stopped arriving for good.
 TEST_F(LinkTest, ALobbyClientThatRestartsIsConnectedAgain) {
     CSocket32& link = startLink();
-    ASSERT_TRUE(m_listener.accept(2s));
+    ASSERT_TRUE(m_listener.accept(Clock::now() + 2s));
     // The client ends in the middle of a record; the part must not prefix the
     // first record of the next connection.
     ASSERT_TRUE(m_listener.write(wireRecord(1).substr(0, 600)));
     std::this_thread::sleep_for(50ms);
     m_listener.closeAll();
     std::this_thread::sleep_for(600ms); // at least one refused attempt
-    ASSERT_TRUE(m_listener.listen());
-    ASSERT_TRUE(m_listener.accept(2s));
+    std::string error;
+    ASSERT_TRUE(m_listener.listen(m_listener.port(), error)) << error;
+    ASSERT_TRUE(m_listener.accept(Clock::now() + 2s));
     ASSERT_TRUE(m_listener.write(wireRecord(2)));
     EXPECT_THAT(m_sink.waitFor(1, 2s), ElementsAreArray({wireRecord(2)}));
 
     const std::string report = wireRecord(2);
     link.SendReport(report.data(), static_cast<int>(report.size()));
-    EXPECT_EQ(m_listener.read(kWireRecordSize, 2s), report);
+    EXPECT_EQ(m_listener.readFully(kWireRecordSize, Clock::now() + 2s), report);
     const auto lines = m_trace.lines();
     EXPECT_GE(countLines(lines, kReceiveFailed), 2u);
     EXPECT_THAT(
@@ -198,27 +201,28 @@ TEST_F(LinkTest, KeepsTryingWhileNobodyListensAndConnectsOnceSomeoneDoes) {
     EXPECT_GE(countLines(lines, kReceiveFailed), 2u);
     EXPECT_GE(countLines(lines, connectLine), 3u);
 
-    LoopbackListener late(port);
-    ASSERT_TRUE(late.listening());
-    ASSERT_TRUE(late.accept(2s));
+    LoopbackListener late;
+    std::string error;
+    ASSERT_TRUE(late.listen(port, error)) << error;
+    ASSERT_TRUE(late.accept(Clock::now() + 2s));
     ASSERT_TRUE(late.write(wireRecord(4)));
     EXPECT_THAT(m_sink.waitFor(1, 2s), ElementsAreArray({wireRecord(4)}));
 }
 
 TEST_F(LinkTest, StopEndsAReceiveInProgressAtOnce) {
     CSocket32& link = startLink();
-    ASSERT_TRUE(m_listener.accept(2s));
+    ASSERT_TRUE(m_listener.accept(Clock::now() + 2s));
     std::this_thread::sleep_for(100ms); // the loop waits in its receive
     const auto before = Clock::now();
     link.stop();
     EXPECT_LT(Clock::now() - before, 300ms);
-    EXPECT_TRUE(m_listener.peerClosed(1s));
+    EXPECT_TRUE(m_listener.peerClosed(Clock::now() + 1s));
     // A report after closing is lost quietly.
     const std::string report = wireRecord(5);
     link.SendReport(report.data(), static_cast<int>(report.size()));
     link.stop();
     EXPECT_FALSE(link.Start(&m_sink));
-    EXPECT_FALSE(m_listener.accept(200ms));
+    EXPECT_FALSE(m_listener.accept(Clock::now() + 200ms));
 }
 
 TEST_F(LinkTest, StopEndsTheRetryPauseAtOnce) {
@@ -232,7 +236,7 @@ TEST_F(LinkTest, StopEndsTheRetryPauseAtOnce) {
 
 TEST_F(LinkTest, AReportToAClientThatHasGoneIsLostWithoutEndingTheProcess) {
     CSocket32& link = startLink();
-    ASSERT_TRUE(m_listener.accept(2s));
+    ASSERT_TRUE(m_listener.accept(Clock::now() + 2s));
     m_listener.closeAll();
     const std::string report = wireRecord(6);
     // The first send may still be taken by the kernel; the second meets the
@@ -283,7 +287,7 @@ TEST_F(LinkTest, WithoutAUsableSocketLibraryTheLinkStaysUnconfigured) {
         EXPECT_EQ(link.port(), 0);
         EXPECT_EQ(library.cleanups, c.cleanups);
         EXPECT_FALSE(link.Start(&m_sink));
-        EXPECT_FALSE(m_listener.accept(200ms));
+        EXPECT_FALSE(m_listener.accept(Clock::now() + 200ms));
     }
 }
 
