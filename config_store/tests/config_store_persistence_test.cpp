@@ -14,9 +14,13 @@
 
 #include <gtest/gtest.h>
 
-#include "config_store/tests/temp_folder.h"
+#include "platform/testing/test_files.h"
 
 namespace {
+
+using platform::testing::readFile;
+using platform::testing::ScratchDirectory;
+using platform::testing::writeFile;
 
 std::vector<std::string> sectionNames(CfgHandle handle) {
     std::vector<std::string> names;
@@ -36,8 +40,8 @@ std::vector<std::string> folderEntries(const std::filesystem::path& folder) {
 }
 
 TEST(ConfigStoreOpenTest, MissingFileOpensEmptyAndStaysUncreatedWithoutChanges) {
-    TempFolder folder;
-    const std::string path = folder.file("lumgame.lcf");
+    ScratchDirectory folder;
+    const std::string path = (folder.path() / "lumgame.lcf").string();
     const CfgHandle handle = cfgOpenFile(path.c_str(), "");
     ASSERT_GE(handle, 16u);
     EXPECT_EQ(cfgFindFirstSectionPosition(handle), nullptr);
@@ -47,13 +51,13 @@ TEST(ConfigStoreOpenTest, MissingFileOpensEmptyAndStaysUncreatedWithoutChanges) 
 }
 
 TEST(ConfigStoreOpenTest, WhatCannotBeReadAsAFileFailsToOpen) {
-    TempFolder folder;
-    const std::string file = folder.file("plain");
+    ScratchDirectory folder;
+    const std::string file = (folder.path() / "plain").string();
     writeFile(file, "[a]\nb=c\n");
-    const std::string fifo = folder.file("fifo");
+    const std::string fifo = (folder.path() / "fifo").string();
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const std::string underFile = file + "/child.lcf";
-    const std::string huge = folder.file("huge.lcf"); // sparse: costs no disk space
+    const std::string huge = (folder.path() / "huge.lcf").string(); // sparse: costs no disk space
     writeFile(huge, "[a]\nb=c\n");
     std::filesystem::resize_file(huge, (64u << 20) + 1);
     const char* const paths[] = {folder.path().c_str(), fifo.c_str(), underFile.c_str(),
@@ -64,8 +68,8 @@ TEST(ConfigStoreOpenTest, WhatCannotBeReadAsAFileFailsToOpen) {
 }
 
 TEST(ConfigStoreOpenTest, SecondOpenReadsWhatTheFirstWrote) {
-    TempFolder folder;
-    const std::string path = folder.file("skin.lcf");
+    ScratchDirectory folder;
+    const std::string path = (folder.path() / "skin.lcf").string();
     const CfgHandle first = cfgOpenFile(path.c_str(), "");
     ASSERT_GE(first, 16u);
     ASSERT_TRUE(cfgSetValue(first, "SUMMARY", "fileflag", "KIV2DWUIENGINE", 0));
@@ -85,11 +89,11 @@ TEST(ConfigStoreOpenTest, SecondOpenReadsWhatTheFirstWrote) {
 }
 
 TEST(ConfigStoreOpenTest, HandlesAreDistinctAndNeverBelowSixteen) {
-    TempFolder folder;
+    ScratchDirectory folder;
     std::set<CfgHandle> seen;
     std::vector<CfgHandle> open;
     for (int i = 0; i < 8; ++i) {
-        const CfgHandle handle = cfgOpenFile(folder.file("same.lcf").c_str(), "");
+        const CfgHandle handle = cfgOpenFile((folder.path() / "same.lcf").string().c_str(), "");
         ASSERT_GE(handle, 16u);
         EXPECT_TRUE(seen.insert(handle).second);
         open.push_back(handle);
@@ -97,7 +101,7 @@ TEST(ConfigStoreOpenTest, HandlesAreDistinctAndNeverBelowSixteen) {
     for (const CfgHandle handle : open) {
         EXPECT_TRUE(cfgClose(handle));
     }
-    const CfgHandle later = cfgOpenFile(folder.file("same.lcf").c_str(), "");
+    const CfgHandle later = cfgOpenFile((folder.path() / "same.lcf").string().c_str(), "");
     EXPECT_FALSE(seen.contains(later)); // a closed handle is not handed out again
     EXPECT_TRUE(cfgClose(later));
 }
@@ -135,8 +139,8 @@ const std::vector<std::string> kAwkwardTexts = {
 };
 
 TEST(ConfigStoreFileTest, AwkwardTextsRoundTripThroughTheFile) {
-    TempFolder folder;
-    const std::string path = folder.file("escapes.lcf");
+    ScratchDirectory folder;
+    const std::string path = (folder.path() / "escapes.lcf").string();
     const CfgHandle writer = cfgOpenFile(path.c_str(), "");
     for (std::size_t i = 0; i < kAwkwardTexts.size(); ++i) {
         const std::string& text = kAwkwardTexts[i];
@@ -172,8 +176,8 @@ TEST(ConfigStoreFileTest, AwkwardTextsRoundTripThroughTheFile) {
 }
 
 TEST(ConfigStoreFileTest, UnchangedStoreLeavesTheFileAlone) {
-    TempFolder folder;
-    const std::string path = folder.file("hand.lcf");
+    ScratchDirectory folder;
+    const std::string path = (folder.path() / "hand.lcf").string();
     const std::string handWritten = "; written by hand\n[GameSet]\n UpdateSetPort = 7000 \n";
     writeFile(path, handWritten);
     const CfgHandle handle = cfgOpenFile(path.c_str(), "");
@@ -185,12 +189,12 @@ TEST(ConfigStoreFileTest, UnchangedStoreLeavesTheFileAlone) {
 }
 
 TEST(ConfigStoreFileTest, SaveKeepsModeAndWritesThroughALink) {
-    TempFolder folder;
-    const std::string target = folder.file("real.lcf");
+    ScratchDirectory folder;
+    const std::string target = (folder.path() / "real.lcf").string();
     writeFile(target, "[a]\nb=1\n");
     std::filesystem::permissions(target, std::filesystem::perms::owner_read |
                                              std::filesystem::perms::owner_write);
-    const std::string link = folder.file("link.lcf");
+    const std::string link = (folder.path() / "link.lcf").string();
     std::filesystem::create_symlink(target, link);
     const CfgHandle handle = cfgOpenFile(link.c_str(), "");
     ASSERT_TRUE(cfgSetValue(handle, "a", "b", 2));
@@ -205,8 +209,8 @@ TEST(ConfigStoreFileTest, SaveKeepsModeAndWritesThroughALink) {
 // Any bytes in a file open without a crash; an unchanged store never rewrites them,
 // and a changed one writes a file that reads back the same.
 TEST(ConfigStoreFileTest, GarbageFilesOpen) {
-    TempFolder folder;
-    const std::string path = folder.file("garbage.lcf");
+    ScratchDirectory folder;
+    const std::string path = (folder.path() / "garbage.lcf").string();
     const std::uint32_t seed = std::random_device()();
     std::mt19937 random(seed);
     for (int round = 0; round < 60; ++round) {
@@ -239,13 +243,14 @@ TEST(ConfigStoreFileTest, GarbageFilesOpen) {
 // Different handles on different threads at once; the handle table is the only
 // shared state.
 TEST(ConfigStoreThreadTest, HandlesWorkOnSeveralThreadsAtOnce) {
-    TempFolder folder;
+    ScratchDirectory folder;
     constexpr int kThreads = 4;
     std::vector<std::thread> threads;
     std::vector<int> failures(kThreads, 0);
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&folder, &failures, t] {
-            const std::string path = folder.file("thread" + std::to_string(t) + ".lcf");
+            const std::string path =
+                (folder.path() / ("thread" + std::to_string(t) + ".lcf")).string();
             for (int round = 0; round < 20; ++round) {
                 const CfgHandle handle = cfgOpenFile(path.c_str(), "");
                 const int expected = round == 0 ? -100 : round - 1;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <sys/resource.h>
@@ -12,9 +13,13 @@
 
 #include <gtest/gtest.h>
 
-#include "config_store/tests/temp_folder.h"
+#include "platform/testing/test_files.h"
 
 namespace {
+
+using platform::testing::readFile;
+using platform::testing::ScratchDirectory;
+using platform::testing::writeFile;
 
 // Writes that would make a file larger than `bytes` fail with EFBIG, as on a full
 // disk. Unlike permissions, the limit holds for root too, which runs the tests.
@@ -65,7 +70,7 @@ protected:
     }
 
     static constexpr std::string_view kOldContent = "[GameSet]\nUpdateSetPort=7000\n";
-    TempFolder m_folder;
+    ScratchDirectory m_folder;
     std::filesystem::path m_folderPath;
     std::string m_path;
     CfgHandle m_handle = 0;
@@ -95,8 +100,8 @@ TEST_F(FailedSaveTest, FolderReplacedByAFileLeavesTheOldFile) {
 
 // A save killed at any moment leaves the complete old or the complete new file.
 TEST(ConfigStoreCrashTest, KilledSaveLeavesAWholeFile) {
-    TempFolder folder;
-    const std::string path = folder.file("state.lcf");
+    ScratchDirectory folder;
+    const std::string path = (folder.path() / "state.lcf").string();
     // Two contents of different lengths, so a torn file could not pass for either.
     const auto writeVersion = [&path](int version) {
         const CfgHandle handle = cfgOpenFile(path.c_str(), "");

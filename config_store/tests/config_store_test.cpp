@@ -7,9 +7,11 @@
 
 #include <gtest/gtest.h>
 
-#include "config_store/tests/temp_folder.h"
+#include "platform/testing/test_files.h"
 
 namespace {
+
+using platform::testing::ScratchDirectory;
 
 using Names = std::vector<std::string>;
 
@@ -18,7 +20,7 @@ using Names = std::vector<std::string>;
 class ConfigStoreTest : public testing::Test {
 protected:
     void SetUp() override {
-        m_path = m_folder.file("settings.lcf");
+        m_path = (m_folder.path() / "settings.lcf").string();
         m_handle = cfgOpenFile(m_path.c_str(), "");
         ASSERT_GE(m_handle, 16u);
     }
@@ -45,7 +47,7 @@ protected:
         return keys;
     }
 
-    TempFolder m_folder;
+    ScratchDirectory m_folder;
     std::string m_path;
     CfgHandle m_handle = 0;
 };

@@ -130,7 +130,7 @@ protected:
                "#127.0.0.1#user#pass";
     }
 
-    TempDir m_folder;
+    ScratchDirectory m_folder;
     fs::path m_report;
 };
 

@@ -11,8 +11,8 @@ namespace crash_sender {
 namespace {
 
 namespace fs = std::filesystem;
-using crash_mail::testing::TempDir;
-using crash_mail::testing::writeFile;
+using platform::testing::ScratchDirectory;
+using platform::testing::writeFile;
 
 class ReportCleanupTest : public ::testing::Test {
 protected:
@@ -33,7 +33,7 @@ protected:
         return inputs;
     }
 
-    TempDir m_root;
+    ScratchDirectory m_root;
 };
 
 TEST_F(ReportCleanupTest, DeleteReportFileRemovesFileAndEmptyFolder) {

@@ -1,14 +1,14 @@
 #include "platform/debug_trace.h"
 
 #include <cstdio>
-#include <fstream>
 #include <mutex>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 #include <unistd.h>
+
+#include "platform/testing/test_files.h"
 
 namespace {
 
@@ -41,11 +41,9 @@ TEST(DebugTrace, DefaultSinkWritesOneLinePerCallToStandardError) {
     dup2(savedStderr, STDERR_FILENO);
     close(savedStderr);
     close(fd);
-    std::ifstream in(path);
-    std::stringstream content;
-    content << in.rdbuf();
+    const std::string content = platform::testing::readFile(path);
     std::remove(path);
-    EXPECT_EQ(content.str(), "dorp123: update SetClientSimpleSocket port no  6123\nqel: 线程\n");
+    EXPECT_EQ(content, "dorp123: update SetClientSimpleSocket port no  6123\nqel: 线程\n");
 }
 
 } // namespace

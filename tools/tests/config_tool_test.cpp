@@ -1,13 +1,11 @@
 // config-tool as a program: what it prints, what it leaves in the file, its exit codes.
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "platform/testing/test_files.h"
 #include "tool_process.h"
-#include "update/engine/tests/http_test_servers.h"
 
 namespace {
 
@@ -21,7 +19,7 @@ struct ConfigToolStep {
 };
 
 TEST(ConfigTool, EditsAndReadsAStoreStepByStep) {
-    update::test_servers::ScratchDirectory folder;
+    platform::testing::ScratchDirectory folder;
     const ConfigToolStep steps[] = {
         {{"lumgame.lcf", "get", "GameSet", "UpdateSetPort"}, 1, "GameSet"},
         {{"lumgame.lcf", "set", "GameSet", "UpdateSetPort", "7001"}, 0, ""},
@@ -41,10 +39,8 @@ TEST(ConfigTool, EditsAndReadsAStoreStepByStep) {
         EXPECT_EQ(run.exitCode, step.exitCode) << run.stderrText;
         EXPECT_THAT(step.exitCode == 0 ? run.stdoutText : run.stderrText, HasSubstr(step.printed));
     }
-    std::ifstream file(folder.path() / "lumgame.lcf");
-    std::stringstream content;
-    content << file.rdbuf();
-    EXPECT_THAT(content.str(), HasSubstr("UpdateSetPort=7001"));
+    EXPECT_THAT(platform::testing::readFile(folder.path() / "lumgame.lcf"),
+                HasSubstr("UpdateSetPort=7001"));
 }
 
 } // namespace

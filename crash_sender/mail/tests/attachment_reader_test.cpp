@@ -27,7 +27,7 @@ Read readAll(const std::filesystem::path& path) {
 
 // Sizes around a line (57 bytes) and around a piece (233,472 bytes).
 TEST(AttachmentReader, DecodesToTheFileInShortLines) {
-    TempDir folder;
+    ScratchDirectory folder;
     const std::size_t sizes[] = {1, 2, 3, 56, 57, 58, 114, 233'471, 233'472, 233'473, 700'001};
     for (const std::size_t size : sizes) {
         SCOPED_TRACE(size);
@@ -50,7 +50,7 @@ TEST(AttachmentReader, DecodesToTheFileInShortLines) {
 }
 
 TEST(AttachmentReader, MissingEmptyAndDirectoryAreTold) {
-    TempDir folder;
+    ScratchDirectory folder;
     writeFile(folder.path() / "empty.dmp", "");
     EXPECT_EQ(readAll(folder.path() / "none.dmp").result, FileReadResult::Missing);
     EXPECT_EQ(readAll(folder.path() / "empty.dmp").result, FileReadResult::Unreadable);
@@ -58,7 +58,7 @@ TEST(AttachmentReader, MissingEmptyAndDirectoryAreTold) {
 }
 
 TEST(AttachmentReader, StopsWhenTheSinkRefuses) {
-    TempDir folder;
+    ScratchDirectory folder;
     const auto path = folder.path() / "report.dmp";
     writeFile(path, binaryBytes(1'000'000, 1));
     std::size_t pieces = 0;

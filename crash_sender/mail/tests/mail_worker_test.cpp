@@ -13,7 +13,7 @@ namespace {
 // A worker that fails within moments (missing attachment) must not lose its end:
 // the start was consumed by StartMailWorker, the end is a signal of its own.
 TEST(MailWorker, EndIsNotLostWhenTheWorkerFinishesAtOnce) {
-    TempDir folder;
+    ScratchDirectory folder;
     auto job = std::make_shared<MailJob>();
     job->server = "127.0.0.1";
     job->attachments = {(folder.path() / "gone.dmp").string()};
@@ -26,7 +26,7 @@ TEST(MailWorker, EndIsNotLostWhenTheWorkerFinishesAtOnce) {
 }
 
 TEST(MailWorker, SendReportMailFramesTheDialogue) {
-    TempDir folder;
+    ScratchDirectory folder;
     MailJob job;
     job.server = "127.0.0.1";
     job.port = unusedPort();
@@ -38,7 +38,7 @@ TEST(MailWorker, SendReportMailFramesTheDialogue) {
 }
 
 TEST(MailWorker, SuccessEndsWithTheSuccessLine) {
-    TempDir folder;
+    ScratchDirectory folder;
     writeFile(folder.path() / "r.dmp", "x");
     MailJob job;
     job.server = "127.0.0.1";

@@ -3,10 +3,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <fstream>
 #include <random>
-#include <sstream>
-#include <stdexcept>
 #include <thread>
 
 #include <arpa/inet.h>
@@ -118,31 +115,6 @@ void PythonServer::signal(int signal) const {
     if (m_pid > 0) {
         ::kill(m_pid, signal);
     }
-}
-
-TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "crash-mail-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("cannot create a temporary folder");
-    }
-    m_path = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(m_path, ignored);
-}
-
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-void writeFile(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string binaryBytes(std::size_t count, unsigned seed) {

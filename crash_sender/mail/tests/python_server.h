@@ -8,6 +8,8 @@
 
 #include <sys/types.h>
 
+#include "platform/testing/test_files.h"
+
 namespace crash_mail::testing {
 
 // The folder that holds the test servers' Python scripts.
@@ -40,21 +42,9 @@ private:
     std::uint16_t m_port = 0;
 };
 
-// A fresh folder under the system's temporary folder, removed with its content.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
-};
-
-std::string readFile(const std::filesystem::path& path);
-void writeFile(const std::filesystem::path& path, const std::string& bytes);
+using platform::testing::readFile;
+using platform::testing::ScratchDirectory;
+using platform::testing::writeFile;
 
 // Bytes that look like a binary crash dump: every value occurs, nothing repeats soon.
 std::string binaryBytes(std::size_t count, unsigned seed);

@@ -52,7 +52,7 @@ std::map<std::string, std::string> readMessage(const std::filesystem::path& mess
 class RealServerTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        s_folder = std::make_unique<TempDir>();
+        s_folder = std::make_unique<ScratchDirectory>();
         s_server = std::make_unique<PythonServer>(
             "aiosmtpd_server.py", std::vector<std::string>{s_folder->path().string()},
             s_folder->path() / "server.log");
@@ -99,14 +99,14 @@ protected:
         return path;
     }
 
-    static std::unique_ptr<TempDir> s_folder;
+    static std::unique_ptr<ScratchDirectory> s_folder;
     static std::unique_ptr<PythonServer> s_server;
     static int s_messages;
-    TempDir m_folder;
+    ScratchDirectory m_folder;
     std::string m_envelope;
 };
 
-std::unique_ptr<TempDir> RealServerTest::s_folder;
+std::unique_ptr<ScratchDirectory> RealServerTest::s_folder;
 std::unique_ptr<PythonServer> RealServerTest::s_server;
 int RealServerTest::s_messages = 0;
 

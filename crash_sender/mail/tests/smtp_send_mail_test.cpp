@@ -81,7 +81,7 @@ protected:
         return static_cast<std::uint16_t>(std::stoi(line.substr(line.rfind(' ') + 1)));
     }
 
-    TempDir m_folder;
+    ScratchDirectory m_folder;
     std::filesystem::path m_report;
     std::string m_reportBytes;
 };

@@ -15,8 +15,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+using platform::testing::readFile;
 using update::download_testing::pattern;
-using update::download_testing::readBytes;
 using update::test_servers::HttpTestServer;
 using update::test_servers::ScratchDirectory;
 
@@ -40,7 +40,6 @@ class FetchCommandTest : public ::testing::TestWithParam<FetchCase> {};
 TEST_P(FetchCommandTest, DownloadsAndExitsWithTheResult) {
     const FetchCase& c = GetParam();
     ScratchDirectory folder;
-    ASSERT_FALSE(folder.path().empty());
     std::string error;
     const auto server = update::test_servers::startFaultServer(folder.path(), error);
     ASSERT_TRUE(server) << error;
@@ -62,7 +61,7 @@ TEST_P(FetchCommandTest, DownloadsAndExitsWithTheResult) {
     if (c.body.empty()) {
         EXPECT_FALSE(fs::is_regular_file(landed));
     } else {
-        EXPECT_EQ(readBytes(landed), c.body);
+        EXPECT_EQ(readFile(landed), c.body);
     }
 }
 

@@ -17,16 +17,15 @@
 namespace {
 
 namespace fs = std::filesystem;
+using platform::testing::readFile;
+using platform::testing::writeFile;
 using ::testing::HasSubstr;
-using update::download_testing::readBytes;
-using update::download_testing::writeBytes;
 using update_tool_test::runTool;
 using update_tool_test::ToolProcess;
 
 class RunCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_FALSE(m_scratch.path().empty());
         m_web = m_scratch.path() / "web";
         m_install = m_scratch.path() / "install";
         fs::create_directories(m_web);
@@ -34,8 +33,8 @@ protected:
         std::string error;
         m_server = update::test_servers::startFaultServer(m_web, error);
         ASSERT_TRUE(m_server) << error;
-        writeBytes(m_web / "index.ini", "[config]\r\nother=" + m_server->url("/list.ini") + "\r\n");
-        writeBytes(
+        writeFile(m_web / "index.ini", "[config]\r\nother=" + m_server->url("/list.ini") + "\r\n");
+        writeFile(
             m_web / "game.zip",
             unzip_test::buildZip({{"bin/game.dat", "game data", false},
                                   {platform::legacyFromUtf8("存档/说明.txt"), "说明", false}}));
@@ -50,7 +49,7 @@ protected:
                     "\r\ndestfile=" + dest + "\r\ncmd=" + cmd + "\r\n";
         }
         text += "[list" + std::to_string(n) + "]\r\naction=0\r\n";
-        writeBytes(m_web / "list.ini", text);
+        writeFile(m_web / "list.ini", text);
     }
 
     std::vector<std::string> runArgs() const {
@@ -70,10 +69,10 @@ TEST_F(RunCommandTest, RunsATaskToItsEndAndTracesInTheStartingFolder) {
     const auto run = runTool(UPDATE_TOOL, runArgs(), m_scratch.path());
     EXPECT_EQ(run.exitCode, 0) << run.stderrText;
     EXPECT_THAT(run.stderrText, HasSubstr("task: 测试游戏"));
-    EXPECT_EQ(readBytes(m_install / "bin/game.dat"), "game data");
-    EXPECT_EQ(readBytes(m_install / fs::u8path("存档/说明.txt")), "说明");
+    EXPECT_EQ(readFile(m_install / "bin/game.dat"), "game data");
+    EXPECT_EQ(readFile(m_install / fs::u8path("存档/说明.txt")), "说明");
     EXPECT_FALSE(fs::exists(m_install / "game.zip"));
-    EXPECT_EQ(platform::utf8FromLegacy(readBytes(m_scratch.path() / "output.txt")),
+    EXPECT_EQ(platform::utf8FromLegacy(readFile(m_scratch.path() / "output.txt")),
               m_server->url("/index.ini") + "\r\n执行命令:" + m_server->url("/game.zip") +
                   "-----game.zip-----3-----DEC\r\n下载完毕开始解压\r\n"
                   "解压完毕，开始删除文件\r\n删除完毕\r\n");
@@ -144,13 +143,13 @@ TEST(UpdateToolUsage, BadArgumentsAreUsageErrors) {
 
 TEST(UnpackCommand, UnpacksThroughTheLibraryOrFails) {
     update::test_servers::ScratchDirectory folder;
-    writeBytes(folder.path() / "good.zip", unzip_test::buildZip({{"a/b.txt", "b", false}}));
-    writeBytes(folder.path() / "bad.zip", "not an archive at all");
+    writeFile(folder.path() / "good.zip", unzip_test::buildZip({{"a/b.txt", "b", false}}));
+    writeFile(folder.path() / "bad.zip", "not an archive at all");
 
     auto run = runTool(UPDATE_TOOL, {"unpack", "good.zip", "--dir", "out"}, folder.path());
     EXPECT_EQ(run.exitCode, 0) << run.stderrText;
     EXPECT_THAT(run.stderrText, HasSubstr("100.0%"));
-    EXPECT_EQ(readBytes(folder.path() / "out/a/b.txt"), "b");
+    EXPECT_EQ(readFile(folder.path() / "out/a/b.txt"), "b");
 
     run = runTool(UPDATE_TOOL, {"unpack", "bad.zip", "--dir", "out2"}, folder.path());
     EXPECT_EQ(run.exitCode, 1);

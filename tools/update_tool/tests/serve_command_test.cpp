@@ -21,12 +21,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using platform::testing::writeFile;
 using ::testing::AllOf;
 using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
-using update::download_testing::writeBytes;
 using update_tool_test::ToolProcess;
 using update_tool_test::ToolRun;
 using Clock = std::chrono::steady_clock;
@@ -56,7 +56,6 @@ void writeLobbyConfig(const fs::path& folder, int port) {
 class ServeTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_FALSE(m_scratch.path().empty());
         for (const char* folder : {"web", "install", "lobby", "update"}) {
             fs::create_directories(m_scratch.path() / folder);
         }
@@ -66,7 +65,7 @@ protected:
         m_port = update::test_servers::unusedLoopbackPort();
         writeLobbyConfig(folder("lobby"), m_port);
         writeLobbyConfig(folder("update"), m_port);
-        writeBytes(folder("web") / "small.bin", "small");
+        writeFile(folder("web") / "small.bin", "small");
     }
 
     fs::path folder(const char* name) const { return m_scratch.path() / name; }
@@ -79,11 +78,11 @@ protected:
         const std::string source =
             tenths > 0 ? m_server->url("/slow/" + std::to_string(tenths * 1000) + "/1000/100?f.bin")
                        : m_server->url("/small.bin");
-        writeBytes(folder("web") / ("index-" + id + ".ini"),
-                   "[config]\r\nother=" + m_server->url("/list-" + id + ".ini") + "\r\n");
-        writeBytes(folder("web") / ("list-" + id + ".ini"),
-                   "[list0]\r\naction=2\r\nsrcfile=" + source + "\r\ndestfile=" +
-                       (file.empty() ? id + ".bin" : file) + "\r\ncmd=\r\n[list1]\r\naction=0\r\n");
+        writeFile(folder("web") / ("index-" + id + ".ini"),
+                  "[config]\r\nother=" + m_server->url("/list-" + id + ".ini") + "\r\n");
+        writeFile(folder("web") / ("list-" + id + ".ini"),
+                  "[list0]\r\naction=2\r\nsrcfile=" + source + "\r\ndestfile=" +
+                      (file.empty() ? id + ".bin" : file) + "\r\ncmd=\r\n[list1]\r\naction=0\r\n");
         return {"--task", std::to_string(room) + ":" + name +
                               ":1.0:" + m_server->url("/index-" + id + ".ini")};
     }
@@ -241,11 +240,11 @@ TEST_F(ServeTest, GarbageAndTextsWithoutNulNeitherCrashNorStallUpdate) {
 }
 
 TEST_F(ServeTest, InterruptStopsEveryTaskAndDeletesThePartialDownload) {
-    writeBytes(folder("web") / "index-big.ini",
-               "[config]\r\nother=" + m_server->url("/list-big.ini") + "\r\n");
-    writeBytes(folder("web") / "list-big.ini",
-               "[list0]\r\naction=2\r\nsrcfile=" + m_server->url("/slow/8388608/65536/50?f.zip") +
-                   "\r\ndestfile=big.zip\r\ncmd=\r\n[list1]\r\naction=0\r\n");
+    writeFile(folder("web") / "index-big.ini",
+              "[config]\r\nother=" + m_server->url("/list-big.ini") + "\r\n");
+    writeFile(folder("web") / "list-big.ini",
+              "[list0]\r\naction=2\r\nsrcfile=" + m_server->url("/slow/8388608/65536/50?f.zip") +
+                  "\r\ndestfile=big.zip\r\ncmd=\r\n[list1]\r\naction=0\r\n");
     auto lobby = startLobby(concat({task(1, "一号", 0),
                                     {"--wait-reports", "1"},
                                     {"--task", "2:大的:1.0:" + m_server->url("/index-big.ini")},

@@ -2,8 +2,6 @@
 
 #include <chrono>
 #include <csignal>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include <fcntl.h>
@@ -11,17 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/testing/test_files.h"
+
 namespace update_tool_test {
-namespace {
-
-std::string readText(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-} // namespace
 
 ToolProcess::ToolProcess(const std::filesystem::path& program, const std::vector<std::string>& args,
                          const std::filesystem::path& directory)
@@ -90,8 +80,8 @@ ToolRun ToolProcess::wait(int seconds) {
     }
     m_pid = -1;
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.stdoutText = readText(m_directory / "tool-stdout.txt");
-    run.stderrText = readText(m_directory / "tool-stderr.txt");
+    run.stdoutText = platform::testing::readFile(m_directory / "tool-stdout.txt");
+    run.stderrText = platform::testing::readFile(m_directory / "tool-stderr.txt");
     if (killed) {
         run.stderrText += "\n(killed after " + std::to_string(seconds) + " s)";
     }

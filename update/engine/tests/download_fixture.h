@@ -3,11 +3,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/debug_trace.h"
+#include "platform/testing/test_files.h"
 #include "update/engine/download_timeouts.h"
 #include "update/engine/process_state.h"
 #include "update/engine/task_record.h"
@@ -34,16 +33,8 @@ inline std::string pattern(std::size_t count) {
     return bytes;
 }
 
-inline std::string readBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-inline void writeBytes(const fs::path& path, std::string_view bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+using platform::testing::readFile;
+using platform::testing::writeFile;
 
 // Collects the debug trace lines while it lives.
 class TraceRecorder {
@@ -98,7 +89,6 @@ private:
 class DownloadTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_FALSE(m_scratch.path().empty());
         fs::create_directories(servedFolder());
         fs::create_directories(appFolder());
         setAppPath(appFolder());

@@ -169,7 +169,7 @@ TEST_P(CancelTest, EndsSoonSilentlyAndKeepsThePartialFile) {
     EXPECT_LT(Clock::time_point(Clock::duration(endedAt.load())) - cancelledAt,
               std::chrono::seconds(1));
     EXPECT_TRUE(shown().empty());
-    const std::string partial = readBytes(local);
+    const std::string partial = readFile(local);
     EXPECT_GE(partial.size(), c.partialBytes);
     EXPECT_LT(partial.size(), 2000000u);
     EXPECT_EQ(partial, pattern(partial.size()));

@@ -37,13 +37,13 @@ class LocalNameTest : public DownloadTest, public ::testing::WithParamInterface<
 
 // A leading backslash is dropped and the others name folders, which are created.
 TEST_P(LocalNameTest, LandsInUpdatesDirectory) {
-    writeBytes(servedFolder() / "game.bin", pattern(70000));
+    writeFile(servedFolder() / "game.bin", pattern(70000));
     ASSERT_EQ(InternetGetFileShowOnList(nginxUrl("/game.bin"), GetParam().localName, m_localPath,
                                         &m_record),
               0);
     const fs::path expected = appFolder() / GetParam().expectedRelativePath;
     EXPECT_EQ(m_localPath, expected.string());
-    EXPECT_EQ(readBytes(expected), pattern(70000));
+    EXPECT_EQ(readFile(expected), pattern(70000));
     EXPECT_TRUE(shown().empty());
 }
 
@@ -73,9 +73,9 @@ class BodyTest : public DownloadTest, public ::testing::WithParamInterface<BodyC
 // record ends at full progress (when a length was announced) and speed 0.
 TEST_P(BodyTest, IsStoredWholeAndReported) {
     const BodyCase& c = GetParam();
-    writeBytes(servedFolder() / "plain.bin", pattern(300000));
-    writeBytes(servedFolder() / "empty.bin", "");
-    writeBytes(appFolder() / "out.bin", pattern(900000)); // longer: must be truncated
+    writeFile(servedFolder() / "plain.bin", pattern(300000));
+    writeFile(servedFolder() / "empty.bin", "");
+    writeFile(appFolder() / "out.bin", pattern(900000)); // longer: must be truncated
     testing::CallLog log;
     testing::RecordingView view(log);
     setTaskListView(&view);
@@ -86,7 +86,7 @@ TEST_P(BodyTest, IsStoredWholeAndReported) {
     const std::string url = c.nginx ? nginxUrl(c.path) : faultUrl(c.path);
     ASSERT_EQ(InternetGetFileShowOnList(url, "out.bin", m_localPath, &m_record), 0);
 
-    EXPECT_EQ(readBytes(appFolder() / "out.bin"), c.body);
+    EXPECT_EQ(readFile(appFolder() / "out.bin"), c.body);
     EXPECT_EQ(log.calls(), std::vector<std::string>{"size 2 " + std::to_string(c.sizeKb)});
     EXPECT_EQ(m_record.fProgress.load(), c.lengthAnnounced ? 1.0f : 0.25f);
     EXPECT_EQ(m_record.dSpeed.load(), 0.0);
@@ -167,7 +167,7 @@ TEST_F(DownloadTest, FileOnlyReportsNothingAndTracesEveryStep) {
     const std::string url = faultUrl("/pattern/5000");
     TraceRecorder trace;
     ASSERT_EQ(InternetGetFileOnly(url, "a.bin", m_localPath, &m_record), 0);
-    EXPECT_EQ(readBytes(appFolder() / "a.bin"), pattern(5000));
+    EXPECT_EQ(readFile(appFolder() / "a.bin"), pattern(5000));
     EXPECT_EQ(trace.lines(), (std::vector<std::string>{
                                  kOnly, std::string(kOnly) + "---InternetGetConnectedState(..)",
                                  std::string(kOnly) + "---!(dwFlags & INTERNET_CONNECTION_PROXY)",
@@ -208,7 +208,7 @@ TEST_F(DownloadTest, ProxyFromTheEnvironmentIsTracedAndUsed) {
 // aside.
 TEST_F(DownloadTest, SendsAgentAcceptAndNoCacheHeaders) {
     ASSERT_EQ(InternetGetFileOnly(faultUrl("/headers"), "h.txt", m_localPath, &m_record), 0);
-    const std::string headers = readBytes(appFolder() / "h.txt");
+    const std::string headers = readFile(appFolder() / "h.txt");
     EXPECT_THAT(headers, ::testing::ContainsRegex("\r\nUser-Agent: Agent[0-9]+\r\n"));
     EXPECT_THAT(headers, ::testing::HasSubstr("\r\nAccept: */*\r\n"));
     EXPECT_THAT(headers, ::testing::HasSubstr("\r\nCache-Control: no-cache\r\n"));
@@ -217,9 +217,9 @@ TEST_F(DownloadTest, SendsAgentAcceptAndNoCacheHeaders) {
 
 // Blanks and non-ASCII characters of a list's URL are encoded on the way out.
 TEST_F(DownloadTest, UrlWithBlanksAndChineseReachesTheFile) {
-    writeBytes(servedFolder() / "游戏 补丁.bin", pattern(3000));
+    writeFile(servedFolder() / "游戏 补丁.bin", pattern(3000));
     ASSERT_EQ(InternetGetFileOnly(nginxUrl("/游戏 补丁.bin"), "p.bin", m_localPath, &m_record), 0);
-    EXPECT_EQ(readBytes(appFolder() / "p.bin"), pattern(3000));
+    EXPECT_EQ(readFile(appFolder() / "p.bin"), pattern(3000));
 }
 
 TEST_F(DownloadTest, WithoutALocalNameLandsInANewTemporaryFile) {
@@ -234,8 +234,8 @@ TEST_F(DownloadTest, WithoutALocalNameLandsInANewTemporaryFile) {
         EXPECT_EQ(fs::path(path).parent_path(), tmp);
         EXPECT_TRUE(fs::path(path).filename().string().starts_with("kiv")) << path;
     }
-    EXPECT_EQ(readBytes(first), pattern(2000));
-    EXPECT_EQ(readBytes(m_localPath), pattern(10));
+    EXPECT_EQ(readFile(first), pattern(2000));
+    EXPECT_EQ(readFile(m_localPath), pattern(10));
 }
 
 struct LocalFailureCase {
@@ -255,7 +255,7 @@ class LocalFailureTest : public DownloadTest,
 // When the local file cannot be made, nothing is fetched and the user is told.
 TEST_P(LocalFailureTest, EndsWithAMessage) {
     const LocalFailureCase& c = GetParam();
-    writeBytes(appFolder() / "blocker", "a file where a folder should be");
+    writeFile(appFolder() / "blocker", "a file where a folder should be");
     const ScopedEnvironment tmpdir("TMPDIR", c.tmpdir);
     for (const bool onList : {true, false}) {
         const auto run = onList ? InternetGetFileShowOnList : InternetGetFileOnly;

@@ -5,8 +5,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -19,6 +17,8 @@
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "platform/testing/test_files.h"
 
 namespace update::test_servers {
 namespace {
@@ -121,13 +121,6 @@ std::string readFirstLine(int fd) {
     return {};
 }
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
 void replaceAll(std::string& text, std::string_view from, const std::string& to) {
     for (std::size_t at = text.find(from); at != std::string::npos;
          at = text.find(from, at + to.size())) {
@@ -187,16 +180,6 @@ std::unique_ptr<HttpTestServer> startPythonServer(const fs::path& root, bool tls
 
 } // namespace
 
-ScratchDirectory::ScratchDirectory()
-    : m_path(makeScratchFolder("update_test_")) {}
-
-ScratchDirectory::~ScratchDirectory() {
-    if (!m_path.empty()) {
-        std::error_code ignored;
-        fs::remove_all(m_path, ignored);
-    }
-}
-
 HttpTestServer::HttpTestServer(pid_t pid, int port, fs::path scratch, std::string scheme)
     : m_pid(pid)
     , m_port(port)
@@ -242,7 +225,7 @@ std::unique_ptr<HttpTestServer> startTlsFaultServer(const fs::path& root, std::s
 }
 
 std::unique_ptr<HttpTestServer> startNginx(const fs::path& root, std::string& error) {
-    const std::string conf = readFile(NGINX_TEST_CONF);
+    const std::string conf = platform::testing::readFile(NGINX_TEST_CONF);
     if (conf.empty()) {
         error = "cannot read " NGINX_TEST_CONF;
         return nullptr;
@@ -259,7 +242,7 @@ std::unique_ptr<HttpTestServer> startNginx(const fs::path& root, std::string& er
         replaceAll(text, "@PREFIX@", prefix.string());
         replaceAll(text, "@ROOT@", fs::absolute(root).string());
         replaceAll(text, "@PORT@", std::to_string(port));
-        std::ofstream(prefix / "nginx.conf", std::ios::binary) << text;
+        platform::testing::writeFile(prefix / "nginx.conf", text);
         const pid_t pid = spawn({"/usr/sbin/nginx", "-q", "-p", prefix.string(), "-c",
                                  (prefix / "nginx.conf").string()},
                                 -1);
@@ -273,7 +256,7 @@ std::unique_ptr<HttpTestServer> startNginx(const fs::path& root, std::string& er
         if (waitUntilListening(pid, port)) {
             return server;
         }
-        error = "nginx did not start: " + readFile(prefix / "error.log");
+        error = "nginx did not start: " + platform::testing::readFile(prefix / "error.log");
     }
     return nullptr;
 }

@@ -7,26 +7,15 @@
 
 #include <sys/types.h>
 
+#include "platform/testing/test_files.h"
+
 // Real HTTP servers on 127.0.0.1 for the tests of the update engine, each run as a
 // child process of the test and stopped by its owner object, also when the test
 // fails. A child also gets SIGTERM when the thread that started it ends, so a test
 // that crashes leaves no server behind: start servers from the test's own thread.
 namespace update::test_servers {
 
-// A folder under the temporary directory, removed with its content on destruction.
-class ScratchDirectory {
-public:
-    ScratchDirectory();
-    ~ScratchDirectory();
-    ScratchDirectory(const ScratchDirectory&) = delete;
-    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
-
-    // Empty when the folder could not be created.
-    const std::filesystem::path& path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
-};
+using platform::testing::ScratchDirectory;
 
 // One running server.
 class HttpTestServer {

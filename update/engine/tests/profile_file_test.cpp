@@ -2,13 +2,12 @@
 
 #include <climits>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#include "platform/testing/test_files.h"
 #include "platform/text_codec.h"
 
 namespace {
@@ -136,19 +135,14 @@ TEST(ProfileFileGarbageTest, RandomBytesNeverBreakTheParser) {
 
 class ProfileFileLoadTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_dir = fs::temp_directory_path() / ("profile_file_test_" + std::to_string(::getpid()));
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
     fs::path write(const std::string& name, const std::string& bytes) const {
         const fs::path path = m_dir / name;
-        std::ofstream(path, std::ios::binary) << bytes;
+        platform::testing::writeFile(path, bytes);
         return path;
     }
 
-    fs::path m_dir;
+    platform::testing::ScratchDirectory m_scratch;
+    const fs::path m_dir = m_scratch.path();
 };
 
 TEST_F(ProfileFileLoadTest, ReadsFileFromDisk) {

@@ -1,7 +1,6 @@
 #include "update/engine/trace_log.h"
 
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
@@ -9,30 +8,20 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#include "platform/testing/test_files.h"
 #include "platform/text_codec.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using platform::testing::readFile;
+using platform::testing::writeFile;
 
 class TraceLogTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_dir = fs::temp_directory_path() / ("trace_log_test_" + std::to_string(::getpid()));
-        fs::create_directories(m_dir);
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
-
-    std::string readBytes(const fs::path& path) const {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream content;
-        content << in.rdbuf();
-        return content.str();
-    }
-
-    fs::path m_dir;
+    platform::testing::ScratchDirectory m_scratch;
+    const fs::path m_dir = m_scratch.path();
 };
 
 TEST_F(TraceLogTest, LinesAreLegacyCodePageWithCrLfAndReachTheFileAtOnce) {
@@ -42,16 +31,16 @@ TEST_F(TraceLogTest, LinesAreLegacyCodePageWithCrLfAndReachTheFileAtOnce) {
     log.writeLine("http://127.0.0.1/index.ini");
     log.writeLine("下载完毕开始解压");
     // Read while the log is still open: nothing may sit in a buffer.
-    EXPECT_EQ(readBytes(path), "http://127.0.0.1/index.ini\r\n" +
-                                   platform::legacyFromUtf8("下载完毕开始解压") + "\r\n");
+    EXPECT_EQ(readFile(path), "http://127.0.0.1/index.ini\r\n" +
+                                  platform::legacyFromUtf8("下载完毕开始解压") + "\r\n");
 }
 
 TEST_F(TraceLogTest, OpeningTruncatesThePreviousLog) {
     const fs::path path = m_dir / "output.txt";
-    std::ofstream(path) << "old run\r\nold line\r\n";
+    writeFile(path, "old run\r\nold line\r\n");
     update::TraceLog log(path);
     log.writeLine("new");
-    EXPECT_EQ(readBytes(path), "new\r\n");
+    EXPECT_EQ(readFile(path), "new\r\n");
 }
 
 TEST_F(TraceLogTest, UnopenableLogIgnoresEveryWrite) {
@@ -66,7 +55,7 @@ TEST_F(TraceLogTest, ProcessLogIsCreatedInTheStartingDirectory) {
     fs::current_path(m_dir);
     update::traceLog().writeLine("删除完毕");
     fs::current_path(previous);
-    EXPECT_EQ(readBytes(m_dir / "output.txt"), platform::legacyFromUtf8("删除完毕") + "\r\n");
+    EXPECT_EQ(readFile(m_dir / "output.txt"), platform::legacyFromUtf8("删除完毕") + "\r\n");
 }
 
 TEST_F(TraceLogTest, LinesFromEightThreadsNeverInterleave) {
@@ -89,7 +78,7 @@ TEST_F(TraceLogTest, LinesFromEightThreadsNeverInterleave) {
             writer.join();
         }
     }
-    std::istringstream content(readBytes(path));
+    std::istringstream content(readFile(path));
     std::vector<std::set<int>> seen(kThreads);
     std::string line;
     const std::string prefix = platform::legacyFromUtf8("执行命令:");

@@ -5,15 +5,14 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "platform/testing/test_files.h"
 #include "platform/text_codec.h"
 #include "update/engine/process_state.h"
 #include "update/engine/task_record.h"
@@ -24,21 +23,16 @@
 namespace {
 
 namespace fs = std::filesystem;
+using platform::testing::readFile;
+using platform::testing::ScratchDirectory;
+using platform::testing::writeFile;
 using update::CheckedUpdateList;
 using update::UpdateListResult;
 using update::test_servers::HttpTestServer;
-using update::test_servers::ScratchDirectory;
 using update::testing::error;
 using update::testing::notice;
 using update::testing::RecordingPresenter;
 using update::testing::ShownMessage;
-
-std::string readBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
 
 // The process's trace log is opened once, in the directory current at its first
 // use; open it in a folder of this test program's own, so that the folders of
@@ -67,9 +61,6 @@ private:
 class UpdateListServerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_FALSE(m_webRoot.path().empty());
-        ASSERT_FALSE(m_updateDirectory.path().empty());
-        ASSERT_FALSE(m_temporaryDirectory.path().empty());
         m_startDirectory = fs::current_path();
         update::setAppPath(m_updateDirectory.path());
         // Fetched files stay in the temporary directory: keep them in the test's.
@@ -80,7 +71,7 @@ protected:
         std::string reason;
         m_server = update::test_servers::startFaultServer(m_webRoot.path(), reason);
         ASSERT_TRUE(m_server) << reason;
-        m_traceLogSize = readBytes(TraceLogEnvironment::logPath()).size();
+        m_traceLogSize = readFile(TraceLogEnvironment::logPath()).size();
     }
 
     void TearDown() override {
@@ -97,14 +88,14 @@ protected:
 
     // Publishes `utf8` in the legacy code page under `name`; returns its URL.
     std::string publish(const std::string& name, const std::string& utf8) const {
-        std::ofstream(m_webRoot.path() / name, std::ios::binary) << platform::legacyFromUtf8(utf8);
+        writeFile(m_webRoot.path() / name, platform::legacyFromUtf8(utf8));
         return url(name);
     }
     std::string url(const std::string& name) const { return m_server->url("/" + name); }
 
     // What the trace log received since the test started.
     std::string newTraceLines() const {
-        return readBytes(TraceLogEnvironment::logPath()).substr(m_traceLogSize);
+        return readFile(TraceLogEnvironment::logPath()).substr(m_traceLogSize);
     }
 
     ScratchDirectory m_webRoot;
@@ -180,7 +171,7 @@ TEST_P(UpdateListFetchTest, FetchesTheListTheIndexNamesForTheVersion) {
     ASSERT_TRUE(run.fetched);
     EXPECT_TRUE(run.shown.empty());
     EXPECT_EQ(run.listUrl, url(c.listName));
-    EXPECT_EQ(readBytes(run.listPath), readBytes(m_webRoot.path() / c.listName));
+    EXPECT_EQ(readFile(run.listPath), readFile(m_webRoot.path() / c.listName));
     // Index and list both stay behind as temporary files "kiv…".
     std::vector<std::string> temporaryFiles;
     for (const auto& file : fs::directory_iterator(m_temporaryDirectory.path())) {

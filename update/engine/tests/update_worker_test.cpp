@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -10,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "http_test_servers.h"
+#include "platform/testing/test_files.h"
 #include "platform/text_codec.h"
 #include "recording_ports.h"
 #include "recording_presenter.h"
@@ -22,20 +22,10 @@ namespace {
 namespace fs = std::filesystem;
 using namespace update;
 using namespace update::testing;
+using ::platform::testing::readFile;
+using ::platform::testing::writeFile;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-void writeFile(const fs::path& path, const std::string& bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 // One line per entry: "action|srcfile|destfile|cmd"; the terminator is added.
 std::string updateList(const std::vector<std::string>& entries) {
@@ -96,7 +86,7 @@ protected:
         return lines;
     }
 
-    update::test_servers::ScratchDirectory m_scratch;
+    ::platform::testing::ScratchDirectory m_scratch;
     fs::path m_install;
     fs::path m_web;
     std::unique_ptr<update::test_servers::HttpTestServer> m_server;

@@ -26,7 +26,7 @@ class UrlExistsTest : public DownloadTest, public ::testing::WithParamInterface<
 
 TEST_P(UrlExistsTest, AnswersByStatus) {
     const ExistsCase& c = GetParam();
-    writeBytes(servedFolder() / "there.bin", pattern(5000000));
+    writeFile(servedFolder() / "there.bin", pattern(5000000));
     std::string url;
     if (c.path.empty()) {
         url = "http://127.0.0.1:" + std::to_string(test_servers::unusedLoopbackPort()) + "/x";

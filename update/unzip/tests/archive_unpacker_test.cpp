@@ -3,8 +3,6 @@
 #include <atomic>
 #include <clocale>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -12,44 +10,33 @@
 #include <archive_entry.h>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#include "platform/testing/test_files.h"
 #include "platform/text_codec.h"
 #include "zip_writer.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using platform::testing::readFile;
+using platform::testing::writeFile;
 using unzip_test::ZipMember;
 
 class UnpackTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_root = fs::temp_directory_path() /
-                 ("unpack_test_" + std::to_string(::getpid()) + "_" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_root);
         fs::create_directories(m_root / "install");
         fs::create_directories(m_root / "outside");
         m_previous = fs::current_path();
         fs::current_path(m_root / "install");
     }
-    void TearDown() override {
-        fs::current_path(m_previous);
-        fs::remove_all(m_root);
-    }
+    void TearDown() override { fs::current_path(m_previous); }
 
-    fs::path writeFile(const std::string& name, const std::string& bytes) const {
+    // Writes `name` relative to the scratch root rather than to the current folder.
+    fs::path writeArchive(const std::string& name, const std::string& bytes) const {
         const fs::path path = m_root / name;
-        std::ofstream(path, std::ios::binary) << bytes;
+        writeFile(path, bytes);
         return path;
-    }
-
-    static std::string readFile(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream content;
-        content << in.rdbuf();
-        return content.str();
     }
 
     // Every path below `folder`, relative to it.
@@ -62,7 +49,8 @@ protected:
         return names;
     }
 
-    fs::path m_root;
+    platform::testing::ScratchDirectory m_scratch;
+    const fs::path m_root = m_scratch.path();
     fs::path m_previous;
 };
 
@@ -77,7 +65,7 @@ TEST_F(UnpackTest, ZipKeepsFoldersAndDecodesLegacyAndUtf8NamesWithOrWithoutTheFl
         {"工具/无标志.txt", "utf8 without the flag", false},
         {"top.txt", "top", false},
     };
-    const fs::path archive = writeFile("game.zip", unzip_test::buildZip(members));
+    const fs::path archive = writeArchive("game.zip", unzip_test::buildZip(members));
 
     ASSERT_TRUE(unzip::unpackArchive(archive.string(), kIgnoreProgress));
 
@@ -89,10 +77,9 @@ TEST_F(UnpackTest, ZipKeepsFoldersAndDecodesLegacyAndUtf8NamesWithOrWithoutTheFl
 }
 
 TEST_F(UnpackTest, ExistingFilesAreReplaced) {
-    fs::create_directories("data");
-    std::ofstream("data/old.txt") << "a much longer old content";
+    writeFile("data/old.txt", "a much longer old content");
     const fs::path archive =
-        writeFile("update.zip", unzip_test::buildZip({{"data/old.txt", "new", false}}));
+        writeArchive("update.zip", unzip_test::buildZip({{"data/old.txt", "new", false}}));
     ASSERT_TRUE(unzip::unpackArchive(archive.string(), kIgnoreProgress));
     EXPECT_EQ(readFile("data/old.txt"), "new");
 }
@@ -111,7 +98,7 @@ TEST_F(UnpackTest, HostileMembersWriteNothingOutsideTheFolder) {
         {"inner-link", "good.txt", false, ZipMember::Kind::Symlink},
         {"good.txt", "kept", false},
     };
-    const fs::path archive = writeFile("evil.zip", unzip_test::buildZip(members));
+    const fs::path archive = writeArchive("evil.zip", unzip_test::buildZip(members));
 
     EXPECT_FALSE(unzip::unpackArchive(archive.string(), kIgnoreProgress));
 
@@ -172,7 +159,7 @@ TEST_F(UnpackTest, EveryArchiveFormatUnpacksTheSameTree) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const fs::path archive = writeFile(c.name, buildArchive(c.format, c.filter));
+        const fs::path archive = writeArchive(c.name, buildArchive(c.format, c.filter));
         ASSERT_TRUE(unzip::unpackArchive(archive.string(), kIgnoreProgress));
         EXPECT_EQ(readFile("a/b/c.txt"), "deep");
         EXPECT_EQ(readFile(fs::u8path("名字.txt")), "中文");
@@ -185,9 +172,9 @@ TEST_F(UnpackTest, EveryArchiveFormatUnpacksTheSameTree) {
 }
 
 TEST_F(UnpackTest, BrokenOrMissingArchivesFail) {
-    const fs::path garbage = writeFile("garbage.zip", std::string(5000, '\x7f'));
+    const fs::path garbage = writeArchive("garbage.zip", std::string(5000, '\x7f'));
     const std::string valid = unzip_test::buildZip({{"f.txt", std::string(4000, 'f'), false}});
-    const fs::path truncated = writeFile("truncated.zip", valid.substr(0, valid.size() / 2));
+    const fs::path truncated = writeArchive("truncated.zip", valid.substr(0, valid.size() / 2));
     EXPECT_FALSE(unzip::unpackArchive(garbage.string(), kIgnoreProgress));
     EXPECT_FALSE(unzip::unpackArchive(truncated.string(), kIgnoreProgress));
     EXPECT_FALSE(unzip::unpackArchive((m_root / "missing.zip").string(), kIgnoreProgress));
@@ -198,7 +185,7 @@ TEST_F(UnpackTest, ProgressRisesToTheWholeArchive) {
     for (int i = 0; i < 40; ++i) {
         members.push_back({"f" + std::to_string(i), std::string(100000, 'a' + i % 26), false});
     }
-    const fs::path archive = writeFile("big.zip", unzip_test::buildZip(members));
+    const fs::path archive = writeArchive("big.zip", unzip_test::buildZip(members));
     std::vector<float> seen;
     ASSERT_TRUE(unzip::unpackArchive(archive.string(), [&seen](float f) { seen.push_back(f); }));
     ASSERT_FALSE(seen.empty());
@@ -223,7 +210,7 @@ TEST_F(UnpackTest, ExportsUnpackWhileProgressIsPolledFromAnotherThread) {
     for (int i = 0; i < 200; ++i) {
         members.push_back({"d/f" + std::to_string(i), std::string(50000, 'z'), false});
     }
-    writeFile("install/pack.zip", unzip_test::buildZip(members));
+    writeArchive("install/pack.zip", unzip_test::buildZip(members));
     EXPECT_EQ(unzipComplete("pack.zip"), 0.0f);
 
     std::atomic<bool> done{false};
